@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs every test of Kelvane on a Debian machine: installs what is missing, builds the native
+# rules (with sanitizers) and the Windows program (cross-compiled), and runs all suites, the
+# Windows ones under Wine on a private X display. Exits nonzero when anything fails.
+set -uo pipefail
+source "$(dirname "$0")/common.sh"
+cd "$KELVANE_ROOT" || exit 1
+
+ensure_packages "${KELVANE_BUILD_PACKAGES[@]}" || exit 1
+
+status=0
+cmake --preset native >/dev/null && cmake --build --preset native || exit 1
+cmake --preset windows-cross >/dev/null && cmake --build --preset windows-cross || exit 1
+
+prefix="$KELVANE_ROOT/build/windows/wineprefix"
+cleanup() {
+    stop_wineserver "$prefix"
+    stop_private_display
+}
+trap cleanup EXIT
+start_private_display || exit 1
+
+echo "== native rules (ASan, UBSan)"
+ctest --preset native -j"$(nproc)" || status=1
+echo "== Windows program under Wine"
+ctest --preset windows-cross -j"$(nproc)" || status=1
+exit $status
