@@ -1,0 +1,106 @@
+// GoogleTest fixture of the end-to-end tests: every test starts from a clean slate (no stray
+// instance, no data folder, no driver call log) and every program it starts is ended when it
+// finishes, passed or failed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.h"
+
+// Driver facts every scenario shares: the API initialises, one NVIDIA display with a driver new
+// enough for the GPU name query, and the error text the program shows for a failure.
+inline constexpr char DriverScenario[] = "initialize.status = 0\n"
+                                         "displays = 1\n"
+                                         "version = 53112\n"
+                                         "version.status = 0\n"
+                                         "error.text = Simulated driver failure\n"
+                                         "error.status = 0\n";
+
+// Lines of one GPU with one GPU sensor at `core` degrees and a default maximum of `limit`.
+inline std::string GpuScenario(int gpu, const char* name, unsigned core, unsigned limit) {
+    const std::string prefix = "gpu" + std::to_string(gpu) + ".";
+    return prefix + "name = " + name + "\n" + prefix + "name.status = 0\n" + prefix +
+           "thermal.status = 0\n" + prefix + "sensors = 1\n" + prefix + "sensor1 = 1 " +
+           std::to_string(core) + " " + std::to_string(limit) + "\n";
+}
+
+inline constexpr char Gpu1Name[] = "NVIDIA GeForce GTX 1080";
+inline constexpr char Gpu2Name[] = "NVIDIA GeForce GTX 1070";
+inline constexpr unsigned Gpu1Core = 50;
+
+// One GPU at 50 degrees with a limit of 90.
+inline std::string SingleGpuScenario() {
+    return std::string(DriverScenario) + "gpus = 1\ngpus.status = 0\n" +
+           GpuScenario(1, Gpu1Name, Gpu1Core, 90);
+}
+
+// The driver function whose calls count the program's thermal readings.
+inline constexpr char ThermalCall[] = "GetThermalSettings";
+
+class KelvaneEndToEnd : public testing::Test {
+  protected:
+    void SetUp() override {
+        // German tests run in their own ctest entry under a German locale, all others under an
+        // English one; a test in the wrong run would compare the wrong texts.
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::string suite =
+            testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+        const bool germanTest = (suite + name).find("German") != std::string::npos;
+        ASSERT_EQ(germanTest, UiIsGerman())
+            << "German tests need LC_ALL=de_DE.UTF-8, all others an English locale";
+
+        EndStrayInstances();
+        ASSERT_TRUE(RemoveDataFolder()) << DataFolderPath();
+        ASSERT_TRUE(ClearSimLog()) << SimLogPath();
+        ASSERT_TRUE(WriteScenario(SingleGpuScenario())) << ScenarioPath();
+    }
+
+    void TearDown() override {
+        StopProcess(&First);
+        StopProcess(&Second);
+    }
+
+    // Starts the first instance, answers the vendor warning with Ignore and waits until the main
+    // dialog exists and has taken its first sample (so initialisation and the show-or-hide
+    // decision are over). Start-up reads each of the scenario's `gpus` (at most two) once, the
+    // first sample reads GPU 1 first. Returns the dialog, nullptr after a failed expectation.
+    HWND StartToFirstSample(int gpus = 1, const EnvironmentEntries& extra = {}) {
+        if (!ClearSimLog()) {
+            ADD_FAILURE() << "cannot clear " << SimLogPath();
+            return nullptr;
+        }
+        if (!StartKelvane(&First, extra)) {
+            ADD_FAILURE() << "cannot start " << KelvaneExePath();
+            return nullptr;
+        }
+        MessageBoxView warning;
+        if (!AnswerVendorWarning(First, IDIGNORE, &warning)) {
+            ADD_FAILURE() << "no vendor warning answered; box showed \"" << warning.Text << "\"";
+            return nullptr;
+        }
+        HWND dialog = WaitForMainDialog(First);
+        if (!dialog) {
+            ADD_FAILURE() << "no main dialog";
+            return nullptr;
+        }
+        const int startupReadings = gpus > 1 ? 2 : 1;
+        if (!WaitForSimLogCalls(ThermalCall, startupReadings + 1, First.Process)) {
+            ADD_FAILURE() << "no sample taken";
+            return nullptr;
+        }
+        return dialog;
+    }
+
+    // Closes the first instance with WM_CLOSE and expects a normal end with exit code 0.
+    void CloseAndExpectExitZero(HWND dialog) {
+        ASSERT_TRUE(PostToWindow(dialog, WM_CLOSE));
+        DWORD exitCode = 1;
+        ASSERT_TRUE(WaitForExit(&First, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    ChildProcess First;
+    ChildProcess Second;
+};

@@ -1,0 +1,527 @@
+#include "harness.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string TestTempFolder() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = temp;
+    if (!folder.empty() && folder.back() != '\\') {
+        folder += '\\';
+    }
+    folder += "kelvane-e2e";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool EnsureDataFolder() {
+    const std::string folder = DataFolderPath();
+    CreateDirectoryA(FolderOf(folder).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == size;
+}
+
+bool RemoveFolderTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) {
+                continue;
+            }
+            const std::string path = folder + "\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveFolderTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+    return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// Name part of an environment entry "NAME=value"; entries such as "=C:=C:\" keep their leading
+// '=' as part of the name.
+std::string EntryName(const std::string& entry) {
+    const std::size_t equals = entry.find('=', 1);
+    return equals == std::string::npos ? entry : entry.substr(0, equals);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+           CSTR_EQUAL;
+}
+
+// This process's environment with the given entries replacing those of the same name, as a
+// block of terminated strings ending with an empty one.
+std::vector<char> BuildEnvironment(const EnvironmentEntries& overrides) {
+    std::vector<std::string> entries;
+    if (char* block = GetEnvironmentStringsA()) {
+        for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+            entries.emplace_back(entry);
+        }
+        FreeEnvironmentStringsA(block);
+    }
+    for (const std::string& override : overrides) {
+        const std::string name = EntryName(override);
+        std::erase_if(entries, [&](const std::string& e) { return SameName(EntryName(e), name); });
+        entries.push_back(override);
+    }
+    std::vector<char> block;
+    for (const std::string& entry : entries) {
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+std::string WindowText(HWND window) {
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct DialogSearch {
+    DWORD ProcessId;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->ProcessId && ClassName(window) == "#32770") {
+        search->Found.push_back(window);
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectMainDialogs(HWND window, LPARAM parameter) {
+    if (ClassName(window) == "#32770" && IsMainDialog(window)) {
+        reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+    }
+    return TRUE;
+}
+
+bool ProcessEnded(HANDLE process) {
+    return process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+}
+
+std::string ProcessImagePath(HANDLE process) {
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameA(process, 0, path, &size)) {
+        return {};
+    }
+    return path;
+}
+
+bool EndsWithNoCase(const std::string& text, const char* tail) {
+    const std::size_t length = std::strlen(tail);
+    return text.size() >= length && SameName(text.substr(text.size() - length), tail);
+}
+
+} // namespace
+
+// ---- Program and data folder ----
+
+std::string KelvaneExePath() {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return FolderOf(self) + "\\Kelvane.exe";
+}
+
+std::string DataFolderPath() {
+    char appData[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE);
+    std::string folder = appData;
+    if (!folder.empty() && folder.back() == '\\') {
+        folder.pop_back();
+    }
+    return folder + "\\Ostrel-Tools\\Kelvane";
+}
+
+std::string SettingsFilePath() {
+    return DataFolderPath() + "\\Kelvane.ini";
+}
+
+std::string HistoryFilePath() {
+    return DataFolderPath() + "\\Kelvane.dat";
+}
+
+bool RemoveDataFolder() {
+    return RemoveFolderTree(DataFolderPath());
+}
+
+bool DataFolderExists() {
+    const DWORD attributes = GetFileAttributesA(DataFolderPath().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteSettingsFile(const std::string& text) {
+    return EnsureDataFolder() && WriteWholeFile(SettingsFilePath(), text.data(), text.size());
+}
+
+std::string ReadSetting(const char* key, bool* found) {
+    // A value can never hold a newline, so the marker tells a missing key from an empty value.
+    static const char missing[] = "\n";
+    char value[512] = "";
+    GetPrivateProfileStringA("Settings", key, missing, value, sizeof value,
+                             SettingsFilePath().c_str());
+    const bool present = std::strcmp(value, missing) != 0;
+    if (found) {
+        *found = present;
+    }
+    return present ? value : "";
+}
+
+bool WriteHistoryFile(const std::vector<std::uint8_t>& bytes) {
+    return EnsureDataFolder() && WriteWholeFile(HistoryFilePath(), bytes.data(), bytes.size());
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (exists) {
+        *exists = file != INVALID_HANDLE_VALUE;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    std::uint8_t chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+// ---- Simulated driver ----
+
+std::string ScenarioPath() {
+    return TestTempFolder() + "\\scenario.ini";
+}
+
+std::string SimLogPath() {
+    return TestTempFolder() + "\\sim.log";
+}
+
+bool WriteScenario(const std::string& text) {
+    const std::string target = ScenarioPath();
+    const std::string temporary = target + ".new";
+    return WriteWholeFile(temporary, text.data(), text.size()) &&
+           MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+bool ClearSimLog() {
+    const std::string path = SimLogPath();
+    DeleteFileA(path.c_str());
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+int CountSimLogCalls(const char* function) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(SimLogPath());
+    const std::string log(bytes.begin(), bytes.end());
+    int count = 0;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) {
+            break; // a line still being written is counted once it is complete
+        }
+        if (log.substr(start, end - start).find(function) != std::string::npos) {
+            ++count;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
+bool WaitForSimLogCalls(const char* function, int count, HANDLE process, DWORD timeoutMs) {
+    bool reached = false;
+    WaitUntil(
+        [&] {
+            reached = CountSimLogCalls(function) >= count;
+            return reached || ProcessEnded(process);
+        },
+        timeoutMs);
+    return reached;
+}
+
+// ---- Processes ----
+
+bool StartProgram(ChildProcess* child, const std::string& program,
+                  const EnvironmentEntries& extra) {
+    std::vector<char> environment = BuildEnvironment(extra);
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, environment.data(), FolderOf(program).c_str(), &startup,
+                        &info)) {
+        return false;
+    }
+
+    // The job ends the program when its last handle closes, also when this process dies.
+    child->Job = CreateJobObjectA(nullptr, nullptr);
+    if (child->Job) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(child->Job, JobObjectExtendedLimitInformation, &limits,
+                                sizeof limits);
+        AssignProcessToJobObject(child->Job, info.hProcess);
+    }
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+    child->Process = info.hProcess;
+    child->ProcessId = info.dwProcessId;
+    return true;
+}
+
+bool StartKelvane(ChildProcess* child, const EnvironmentEntries& extra,
+                  const std::string& exePath) {
+    EnvironmentEntries entries = {"NVAPI_SIM_SCENARIO=" + ScenarioPath(),
+                                  "NVAPI_SIM_LOG=" + SimLogPath()};
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return StartProgram(child, exePath.empty() ? KelvaneExePath() : exePath, entries);
+}
+
+std::string KelvaneCopyWithBrokenDriverLibrary() {
+    const std::string folder = TestTempFolder() + "\\broken-driver";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string copy = folder + "\\Kelvane.exe";
+    static const char notALibrary[] = "not a program library\r\n";
+    if (!CopyFileA(KelvaneExePath().c_str(), copy.c_str(), FALSE) ||
+        !WriteWholeFile(folder + "\\nvapi64.dll", notALibrary, sizeof notALibrary - 1)) {
+        return {};
+    }
+    return copy;
+}
+
+bool IsRunning(const ChildProcess& child) {
+    return child.Process && !ProcessEnded(child.Process);
+}
+
+bool WaitForExit(ChildProcess* child, DWORD* exitCode, DWORD timeoutMs) {
+    if (!child->Process || WaitForSingleObject(child->Process, timeoutMs) != WAIT_OBJECT_0) {
+        return false;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(child->Process, &code);
+    if (exitCode) {
+        *exitCode = code;
+    }
+    return true;
+}
+
+void StopProcess(ChildProcess* child) {
+    if (child->Process) {
+        if (!ProcessEnded(child->Process)) {
+            TerminateProcess(child->Process, 1);
+            WaitForSingleObject(child->Process, StateTimeoutMs);
+        }
+        CloseHandle(child->Process);
+    }
+    if (child->Job) {
+        CloseHandle(child->Job);
+    }
+    *child = ChildProcess{};
+}
+
+int EndStrayInstances() {
+    std::vector<HWND> dialogs;
+    EnumWindows(CollectMainDialogs, reinterpret_cast<LPARAM>(&dialogs));
+    int ended = 0;
+    for (HWND dialog : dialogs) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(dialog, &processId);
+        if (processId == GetCurrentProcessId()) {
+            continue;
+        }
+        HANDLE process = OpenProcess(
+            PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
+        if (!process) {
+            continue;
+        }
+        // Only the program itself: a test program of another tier may own such a dialog.
+        if (EndsWithNoCase(ProcessImagePath(process), "\\Kelvane.exe") &&
+            TerminateProcess(process, 1)) {
+            WaitForSingleObject(process, StateTimeoutMs);
+            ++ended;
+        }
+        CloseHandle(process);
+    }
+    return ended;
+}
+
+// ---- Windows ----
+
+std::vector<HWND> DialogWindowsOf(DWORD processId) {
+    DialogSearch search = {processId, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+bool IsMainDialog(HWND window) {
+    return WindowText(window) == "Kelvane" && GetDlgItem(window, 1001) != nullptr;
+}
+
+bool IsMessageBox(HWND window) {
+    return !IsMainDialog(window) && GetDlgItem(window, 0xFFFF) != nullptr;
+}
+
+HWND FindMainDialog(DWORD processId) {
+    for (HWND window : DialogWindowsOf(processId)) {
+        if (IsMainDialog(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND WaitForMainDialog(const ChildProcess& child, DWORD timeoutMs) {
+    HWND dialog = nullptr;
+    WaitUntil(
+        [&] {
+            dialog = FindMainDialog(child.ProcessId);
+            return dialog != nullptr || !IsRunning(child);
+        },
+        timeoutMs);
+    return dialog;
+}
+
+HWND WaitForMessageBox(const ChildProcess& child, HWND except, DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : DialogWindowsOf(child.ProcessId)) {
+                // A box becomes visible once its text and buttons are in place.
+                if (window != except && IsMessageBox(window) && IsWindowVisible(window)) {
+                    box = window;
+                    return true;
+                }
+            }
+            return !IsRunning(child);
+        },
+        timeoutMs);
+    return box;
+}
+
+MessageBoxView ReadMessageBox(HWND box) {
+    MessageBoxView view;
+    view.Caption = WindowText(box);
+    view.Text = WindowText(GetDlgItem(box, 0xFFFF));
+    for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
+        if (button && IsWindowVisible(button)) {
+            view.Buttons.push_back(id);
+        }
+    }
+    return view;
+}
+
+bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs) {
+    return PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0) &&
+           WaitForWindowGone(box, timeoutMs);
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+bool WaitForVisible(HWND window, bool visible, DWORD timeoutMs) {
+    return WaitUntil([&] { return (IsWindowVisible(window) != FALSE) == visible; }, timeoutMs);
+}
+
+bool AnswerVendorWarning(const ChildProcess& child, int answer, MessageBoxView* seen) {
+    HWND box = WaitForMessageBox(child);
+    if (!box) {
+        return false;
+    }
+    const MessageBoxView view = ReadMessageBox(box);
+    if (seen) {
+        *seen = view;
+    }
+    return view.Text == VendorWarningText() && AnswerMessageBox(box, answer);
+}
+
+bool UiIsGerman() {
+    return PRIMARYLANGID(GetUserDefaultLangID()) == LANG_GERMAN;
+}
+
+const char* VendorWarningText() {
+    return UiIsGerman() ? "F\xFCr dieses Programm ist ein Grafikprozessor der NVIDIA Corporation "
+                          "erforderlich."
+                        : "This program requires a GPU of NVIDIA Corporation.";
+}
+
+const char* DriverLibraryErrorText() {
+    return UiIsGerman() ? "Die NVIDIA NVAPI Library \"nvapi.dll\" konnte nicht geladen werden."
+                        : "The NVIDIA NVAPI Library \"nvapi.dll\" could not be loaded.";
+}
+
+bool PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return PostMessageA(window, message, wParam, lParam) != FALSE;
+}
+
+bool PostCommand(HWND dialog, int commandId) {
+    return PostToWindow(dialog, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
+}
+
+bool PostKey(HWND window, UINT virtualKey) {
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    const LPARAM releaseFlags = (1LL << 30) | (1LL << 31);
+    return PostToWindow(window, WM_KEYDOWN, virtualKey, 1 | scan) &&
+           PostToWindow(window, WM_KEYUP, virtualKey, 1 | scan | releaseFlags);
+}
+
+std::string ReadControlText(HWND dialog, int controlId) {
+    HWND control = GetDlgItem(dialog, controlId);
+    if (!control) {
+        return {};
+    }
+    char text[512] = "";
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, StateTimeoutMs, &result)) {
+        return {};
+    }
+    return text;
+}

@@ -1,0 +1,203 @@
+// End-to-end harness: starts the real Kelvane.exe under the simulated driver library and drives it
+// from outside, the way a user and the system would: through its files, its windows and the
+// messages posted to them. Plain functions; nothing here needs GoogleTest, so small tools (the
+// demo launcher) use it too.
+//
+// Every wait polls for a state with a generous limit and reports whether the state was reached;
+// nothing waits for a fixed time.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Generous limit for a state to be reached: Wine starts a process in about a second and the
+// program reaches its first sample within a few more, but a loaded machine can be much slower.
+inline constexpr DWORD StateTimeoutMs = 60000;
+
+// ---- Program and data folder ----
+
+// Full path of Kelvane.exe, which the build puts into the same folder as the test programs.
+std::string KelvaneExePath();
+
+// The program's data folder, %APPDATA%\Ostrel-Tools\Kelvane, without a trailing backslash, and
+// the two files in it.
+std::string DataFolderPath();
+std::string SettingsFilePath();
+std::string HistoryFilePath();
+
+// Removes the data folder with everything in it (the "Ostrel-Tools" folder stays). True when
+// the folder no longer exists afterwards.
+bool RemoveDataFolder();
+
+// True when the data folder exists.
+bool DataFolderExists();
+
+// Creates the data folder when missing and writes Kelvane.ini with exactly this text (for
+// example "[Settings]\r\nRunHidden=1\r\n"). True when the whole text was written.
+bool WriteSettingsFile(const std::string& text);
+
+// Value of a key of section "Settings" in Kelvane.ini; found is false (and the result empty)
+// when the key or the file is missing.
+std::string ReadSetting(const char* key, bool* found = nullptr);
+
+// Creates the data folder when missing and writes Kelvane.dat with exactly these bytes.
+bool WriteHistoryFile(const std::vector<std::uint8_t>& bytes);
+
+// The raw bytes of a file; exists is false (and the result empty) when it cannot be opened.
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists = nullptr);
+
+// ---- Simulated driver ----
+
+// Windows paths of this test run's scenario file and call log (in the temporary folder).
+std::string ScenarioPath();
+std::string SimLogPath();
+
+// Writes the scenario file in one step: the text goes to a temporary file that then replaces
+// the scenario, so the driver, which reads it on every call, never sees half a file.
+bool WriteScenario(const std::string& text);
+
+// Removes the call log so that counting starts from zero.
+bool ClearSimLog();
+
+// Number of lines of the call log that name this driver function (for example
+// "GetThermalSettings"); 0 while there is no log.
+int CountSimLogCalls(const char* function);
+
+// Waits until the call log names the function at least count times, or until the process (when
+// given) has ended. True when the count was reached.
+bool WaitForSimLogCalls(const char* function, int count, HANDLE process = nullptr,
+                        DWORD timeoutMs = StateTimeoutMs);
+
+// ---- Processes ----
+
+// One started program. Processes are put into a job that ends them when the job handle closes,
+// so even a test program that dies leaves no Kelvane behind.
+struct ChildProcess {
+    HANDLE Process = nullptr;
+    DWORD ProcessId = 0;
+    HANDLE Job = nullptr;
+};
+
+// Extra environment entries for the child, "NAME=value" each; they replace entries of the same
+// name taken over from this process's environment.
+using EnvironmentEntries = std::vector<std::string>;
+
+// Starts a program with this process's environment changed by the extra entries, its folder as
+// the working folder, and no command-line arguments. True when the process was created.
+bool StartProgram(ChildProcess* child, const std::string& exePath,
+                  const EnvironmentEntries& extra = {});
+
+// Starts Kelvane.exe (or the copy at exePath) with NVAPI_SIM_SCENARIO and NVAPI_SIM_LOG set to
+// this run's scenario and log, and the extra entries.
+bool StartKelvane(ChildProcess* child, const EnvironmentEntries& extra = {},
+                  const std::string& exePath = {});
+
+// A copy of Kelvane.exe in a folder of its own, next to an "nvapi64.dll" that is no program
+// library: the loader takes the file beside the program first and fails on it, so the driver
+// library cannot be loaded. (Wine takes WINEDLLOVERRIDES from the Unix environment it was started
+// with, not from the environment block given to CreateProcess, so a child cannot be told to skip
+// the library that way.) Returns the copy's path, empty on failure.
+std::string KelvaneCopyWithBrokenDriverLibrary();
+
+// True while the process runs.
+bool IsRunning(const ChildProcess& child);
+
+// Waits until the process has ended and gives its exit code. False on timeout.
+bool WaitForExit(ChildProcess* child, DWORD* exitCode, DWORD timeoutMs = StateTimeoutMs);
+
+// Ends the process if it still runs (test failure or leftover) and closes its handles.
+void StopProcess(ChildProcess* child);
+
+// Ends every program that shows a "Kelvane" main dialog, by the id of the window's process:
+// a stray instance from an earlier, crashed test would otherwise hold the single-instance guard.
+// Returns how many were ended.
+int EndStrayInstances();
+
+// ---- Windows ----
+
+// Top-level dialog-class ("#32770") windows of a process, visible or not.
+std::vector<HWND> DialogWindowsOf(DWORD processId);
+
+// The main dialog: title "Kelvane" with the graph control 1001.
+bool IsMainDialog(HWND window);
+
+// A message box: a dialog with the text static 0xFFFF that is not the main dialog.
+bool IsMessageBox(HWND window);
+
+// The main dialog of the process, or nullptr.
+HWND FindMainDialog(DWORD processId);
+
+// Waits until the process has its main dialog; nullptr when it ended first or on timeout.
+HWND WaitForMainDialog(const ChildProcess& child, DWORD timeoutMs = StateTimeoutMs);
+
+// Waits until the process shows a message box that is visible and initialised, other than
+// `except` (a box just answered may still be on its way out). nullptr when the process ended
+// first or on timeout.
+HWND WaitForMessageBox(const ChildProcess& child, HWND except = nullptr,
+                       DWORD timeoutMs = StateTimeoutMs);
+
+// What a message box shows.
+struct MessageBoxView {
+    std::string Caption;
+    std::string Text;
+    std::vector<int> Buttons; // the button ids present, in the order IDOK, IDCANCEL, IDABORT,
+                              // IDRETRY, IDIGNORE, IDYES, IDNO
+};
+MessageBoxView ReadMessageBox(HWND box);
+
+// Posts the button's command to the box and waits until the box is destroyed (focus may rest
+// on a dying box for a moment, so keys sent earlier could go astray). True when it is gone.
+bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs = StateTimeoutMs);
+
+// Waits until the window no longer exists.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs = StateTimeoutMs);
+
+// Waits until the window's visibility is as asked.
+bool WaitForVisible(HWND window, bool visible, DWORD timeoutMs = StateTimeoutMs);
+
+// Under Wine the primary adapter is not an NVIDIA one, so every start asks Abort/Retry/Ignore
+// first. Waits for that box, records what it showed in *seen (when given) and answers it.
+// False when no box came or it could not be answered.
+bool AnswerVendorWarning(const ChildProcess& child, int answer = IDIGNORE,
+                         MessageBoxView* seen = nullptr);
+
+// Texts the program shows in the user's language (decided like the program does, from this
+// process's default language, which a child started from here shares under Wine).
+bool UiIsGerman();
+const char* VendorWarningText();
+const char* DriverLibraryErrorText();
+
+// The adapter's device string under Wine: the caption of the start-up boxes.
+inline constexpr char WineAdapterName[] = "Wine Adapter";
+
+// Posts a message to a window of another process. True when it was queued.
+bool PostToWindow(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// Posts WM_COMMAND with this command id (high word 0), as a button click would.
+bool PostCommand(HWND dialog, int commandId);
+
+// Posts a key press and release to the window (posted keys go through the receiver's
+// accelerator translation).
+bool PostKey(HWND window, UINT virtualKey);
+
+// Text of a control of another process's dialog, read with WM_GETTEXT (which also works for
+// edit controls, whose text is kept by the control itself). Empty when the control is missing.
+std::string ReadControlText(HWND dialog, int controlId);
+
+// Polls condition() until it holds or the time is up.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = StateTimeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
