@@ -34,8 +34,7 @@ std::uint32_t RaisePeakWithCores(std::uint32_t peak, const TickValues& values) {
     return RaisePeak(RaisePeak(peak, values.Core[0]), values.Core[1]);
 }
 
-AlertStep ApplyAlertRule(std::uint32_t combinedCore, std::uint32_t threshold,
-                         std::uint32_t latch) {
+AlertStep ApplyAlertRule(std::uint32_t combinedCore, std::uint32_t threshold, std::uint32_t latch) {
     if (combinedCore == NoReading)
         return {latch, false};
     if (combinedCore >= threshold)

@@ -32,5 +32,4 @@ struct AlertStep {
 
 // At or above the threshold an unlatched alert fires and latches; below threshold - 2
 // (unsigned, wrapping) the latch re-arms; a missing value changes nothing.
-AlertStep ApplyAlertRule(std::uint32_t combinedCore, std::uint32_t threshold,
-                         std::uint32_t latch);
+AlertStep ApplyAlertRule(std::uint32_t combinedCore, std::uint32_t threshold, std::uint32_t latch);
