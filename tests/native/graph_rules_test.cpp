@@ -201,7 +201,7 @@ TEST(GraphCurrentTemperature, OneOrTwoGpus) {
     EXPECT_EQ(CurrentTemperatureFormat, 0x925u);
 }
 
-TEST(GraphLook, FontsByResolutionAndColoursByDisplay) {
+TEST(GraphLook, FontsByResolutionAndGreyDisplays) {
     for (int dpi : {0, 72, 96, 119}) {
         EXPECT_EQ(GraphFontHeightsFor(dpi).Label, -11) << dpi;
         EXPECT_EQ(GraphFontHeightsFor(dpi).Current, -18) << dpi;
@@ -217,19 +217,6 @@ TEST(GraphLook, FontsByResolutionAndColoursByDisplay) {
     EXPECT_TRUE(IsMonochromeNearestRed(0x00000000));
     EXPECT_TRUE(IsMonochromeNearestRed(0x00808080));
     EXPECT_TRUE(IsMonochromeNearestRed(0xFFFFFFFF)); // a failed query counts as grey
-
-    GraphColors colour = GraphPalette(false);
-    EXPECT_EQ(colour.Text, 0x0000FFFFu);
-    EXPECT_EQ(colour.Grid, 0x00008000u);
-    EXPECT_EQ(colour.Trace2, 0x00FFFF00u);
-    EXPECT_EQ(colour.Trace1, 0x0000FF00u);
-    GraphColors grey = GraphPalette(true);
-    EXPECT_EQ(grey.Text, 0x00FFFFFFu);
-    EXPECT_EQ(grey.Grid, 0x00808080u);
-    EXPECT_EQ(grey.Trace2, 0x00FFFFFFu);
-    EXPECT_EQ(grey.Trace1, 0x00C0C0C0u);
-    EXPECT_EQ(colour.Background, 0u);
-    EXPECT_EQ(grey.Background, 0u);
 }
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "core/gpu_monitor.h"
@@ -94,7 +92,6 @@ class GraphCanvas : public ::testing::Test {
         ASSERT_NE(Bitmap, nullptr);
         OldBitmap = SelectObject(Dc, Bitmap);
         Stride = ((GraphWidth * bitsPerPixel + 31) / 32) * 4;
-        BitsPerPixel = bitsPerPixel;
     }
 
     void Close() {
@@ -145,34 +142,11 @@ class GraphCanvas : public ::testing::Test {
         return CountIn(colour, x, top, x + 1, bottom) > 0;
     }
 
-    // Writes the canvas as a 32-bit BMP so that a painted graph can be looked at.
-    void SaveBmp(const char* path) const {
-        BITMAPINFOHEADER header = {};
-        header.biSize = sizeof header;
-        header.biWidth = GraphWidth;
-        header.biHeight = -GraphHeight;
-        header.biPlanes = 1;
-        header.biBitCount = 32;
-        header.biCompression = BI_RGB;
-        DWORD imageSize = static_cast<DWORD>(Stride * GraphHeight);
-        BITMAPFILEHEADER file = {};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof header;
-        file.bfSize = file.bfOffBits + imageSize;
-        FILE* out = std::fopen(path, "wb");
-        ASSERT_NE(out, nullptr) << path;
-        std::fwrite(&file, sizeof file, 1, out);
-        std::fwrite(&header, sizeof header, 1, out);
-        std::fwrite(Bits, imageSize, 1, out);
-        std::fclose(out);
-    }
-
     HDC Dc = nullptr;
     HBITMAP Bitmap = nullptr;
     HGDIOBJ OldBitmap = nullptr;
     void* Bits = nullptr;
     int Stride = 0;
-    WORD BitsPerPixel = 0;
 };
 
 TEST_F(GraphCanvas, BlackBackgroundAndGridOnTheSnappedLines) {
@@ -268,20 +242,6 @@ TEST_F(GraphCanvas, OverlayOnlyWithDetailsOrWhileHeld) {
     Monitor.DetailsShown = false;
     ASSERT_TRUE(Paint(ODS_FOCUS));
     EXPECT_EQ(labelPixels(), 0);
-
-    if (const char* path = std::getenv("KELVANE_GRAPH_SNAPSHOT")) {
-        Monitor.DetailsShown = true;
-        Monitor.DualGpu = true;
-        Monitor.PeakTemperature = 83;
-        Monitor.ShownTemperature[0] = 66;
-        Monitor.ShownTemperature[1] = 52;
-        for (int i = 0; i < HistoryLength; ++i) {
-            Monitor.Trace[0][i] = static_cast<std::uint8_t>(i < 40 ? 66 - i / 4 : 40 + i % 9);
-            Monitor.Trace[1][i] = static_cast<std::uint8_t>(i % 30 < 3 ? 255 : 52 + i % 7);
-        }
-        ASSERT_TRUE(Paint());
-        SaveBmp(path);
-    }
 }
 
 TEST_F(GraphCanvas, OtherControlsAndMissingItemDrawNothing) {
