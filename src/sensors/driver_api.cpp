@@ -93,7 +93,7 @@ NvStatus NvAPI_EnumNvidiaDisplayHandle(std::uint32_t index, NvDisplayHandle* dis
 NvStatus NvAPI_GetPhysicalGPUsFromDisplay(NvDisplayHandle display, NvPhysicalGpuHandle* gpus,
                                           std::uint32_t* count) {
     return Entry<NvGetPhysicalGpusFromDisplayFn>(GetPhysicalGpusFromDisplayEntry)(display, gpus,
-                                                                                   count);
+                                                                                  count);
 }
 
 NvStatus NvAPI_GPU_GetFullName(NvPhysicalGpuHandle gpu, char* name) {
@@ -102,6 +102,5 @@ NvStatus NvAPI_GPU_GetFullName(NvPhysicalGpuHandle gpu, char* name) {
 
 NvStatus NvAPI_GPU_GetThermalSettings(NvPhysicalGpuHandle gpu, std::int32_t sensorIndex,
                                       NvThermalSettings* settings) {
-    return Entry<NvGpuGetThermalSettingsFn>(GpuGetThermalSettingsEntry)(gpu, sensorIndex,
-                                                                       settings);
+    return Entry<NvGpuGetThermalSettingsFn>(GpuGetThermalSettingsEntry)(gpu, sensorIndex, settings);
 }

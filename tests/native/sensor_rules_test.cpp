@@ -53,8 +53,7 @@ TEST(ThermalFold, CountOnlyLimitsTheEntriesRead) {
     // Entries beyond the count are ignored even when filled in.
     ExpectReading(FoldThermalSensors(Record(1, {Gpu(50, 95), Gpu(70, 80)})), 50, 0, 95);
     // A count above three reads the three entries of the record and nothing behind it.
-    ExpectReading(FoldThermalSensors(Record(4, {Gpu(50, 95), Gpu(70, 80), Board(33)})), 70, 33,
-                  80);
+    ExpectReading(FoldThermalSensors(Record(4, {Gpu(50, 95), Gpu(70, 80), Board(33)})), 70, 33, 80);
     ExpectReading(FoldThermalSensors(Record(INT32_MAX, {Gpu(50, 95)})), 50, 0, 95);
 }
 

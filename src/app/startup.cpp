@@ -1,0 +1,126 @@
+#include "app/startup.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/localized.h"
+#include "app/startup_rules.h"
+#include "core/gpu_monitor.h"
+#include "core/text_rules.h"
+#include "resource.h"
+#include "sensors/driver_api.h"
+#include "sensors/gpu_discovery.h"
+#include "sensors/thermal_reading.h"
+
+namespace {
+
+constexpr char DialogClassName[] = "OstrelKelvaneDlgClass";
+
+// Finds the primary display device, or the last one enumerated when none is marked primary.
+void FindPrimaryAdapter(DISPLAY_DEVICEA& device) {
+    device = {};
+    device.cb = sizeof device;
+    for (DWORD index = 0; EnumDisplayDevicesA(nullptr, index, &device, 0); ++index) {
+        if (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE)
+            break;
+    }
+}
+
+// Appends one folder to path, creates it when missing and ends the path with a backslash.
+void AppendDataFolder(char* path, const char* folder) {
+    PathAppendA(path, folder);
+    if (!PathIsDirectoryA(path))
+        CreateDirectoryA(path, nullptr);
+    PathAddBackslashA(path);
+}
+
+} // namespace
+
+bool FrontRunningInstance() {
+    HWND window = FindWindowA("#32770", AppTitle);
+    if (window == nullptr)
+        window = FindWindowA(DialogClassName, AppTitle);
+    if (window == nullptr)
+        return false;
+    if (!IsWindowVisible(window))
+        ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    return true;
+}
+
+bool CheckAdapterVendor() {
+    for (;;) {
+        Monitor.DriverVersionText[0] = '\0';
+        CopyText(Monitor.GpuName, AppTitle);
+        DISPLAY_DEVICEA device;
+        FindPrimaryAdapter(device);
+        if (device.DeviceString[0] != '\0')
+            CopyText(Monitor.GpuName, device.DeviceString, sizeof device.DeviceString);
+        device.DeviceID[sizeof device.DeviceID - 1] = '\0';
+        if (AdapterIdPassesVendorCheck(device.DeviceID))
+            return true;
+        char text[MessageCapacity];
+        if (LoadLocalizedString(IDS_NOT_NVIDIA, text) == 0)
+            return false;
+        int answer =
+            MessageBoxA(nullptr, text, Monitor.GpuName, MB_ICONWARNING | MB_ABORTRETRYIGNORE);
+        if (answer == IDIGNORE)
+            return true;
+        if (answer != IDRETRY)
+            return false;
+    }
+}
+
+bool BindDriverOrExplain() {
+    if (BindDriverApi() == NvOk)
+        return true;
+    char text[MessageCapacity];
+    if (LoadLocalizedString(IDS_NO_DRIVER_LIBRARY, text) != 0)
+        MessageBoxA(nullptr, text, Monitor.GpuName, MB_ICONERROR);
+    return false;
+}
+
+void LearnTemperatureLimit() {
+    ThermalReading reading = {0, 0, 0};
+    NvStatus status = ReadGpuThermal(Monitor.GpuHandles[0], reading);
+    // Over a remote desktop connection the driver cannot read the sensors; that is no error.
+    if (status != NvOk && GetSystemMetrics(SM_REMOTESESSION) == 0)
+        ShowDriverError(nullptr, status, MB_ICONERROR);
+    std::uint32_t gpu1Limit = reading.Limit;
+
+    bool gpu2Read = false;
+    if (Monitor.GpuCount > 1) {
+        gpu2Read = ReadGpuThermal(Monitor.GpuHandles[1], reading) == NvOk;
+        Monitor.DualGpu = gpu2Read;
+    }
+    Monitor.AlertThresholdDefault = AlertThresholdFromLimits(gpu1Limit, gpu2Read, reading.Limit);
+}
+
+bool RegisterDialogClass() {
+    WNDCLASSA windowClass = {};
+    if (!GetClassInfoA(nullptr, "#32770", &windowClass)) {
+        windowClass.style = 0;
+        windowClass.cbClsExtra = 0;
+        windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    }
+    windowClass.lpfnWndProc = DefDlgProcA;
+    windowClass.hInstance = Monitor.AppInstance;
+    windowClass.hIcon = LoadIconA(Monitor.AppInstance, MAKEINTRESOURCEA(IDI_APP));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = DialogClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+void ResolveDataFolder() {
+    char folder[MAX_PATH] = "\\";
+    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, TRUE))
+        PathAddBackslashA(folder);
+    AppendDataFolder(folder, "Ostrel-Tools");
+    AppendDataFolder(folder, "Kelvane");
+    CopyText(Monitor.SettingsPath, folder);
+    CopyText(Monitor.HistoryPath, folder);
+    AppendText(Monitor.SettingsPath, "Kelvane.ini");
+    AppendText(Monitor.HistoryPath, "Kelvane.dat");
+}

@@ -1,0 +1,13 @@
+// Start-up decisions that need no platform.
+#pragma once
+
+#include <cstdint>
+
+// The default alert threshold: GPU 1's limit, lowered to GPU 2's when that one was read and
+// reported a lower nonzero limit; 100 when GPU 1 reported none.
+std::uint32_t AlertThresholdFromLimits(std::uint32_t gpu1Limit, bool gpu2Read,
+                                       std::uint32_t gpu2Limit);
+
+// The display adapter passes the vendor check when its id is empty (no adapter found) or names
+// the NVIDIA vendor id.
+bool AdapterIdPassesVendorCheck(const char* deviceId);

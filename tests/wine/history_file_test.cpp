@@ -1,0 +1,174 @@
+// The history file through the real file functions: what loads, and that a save either puts a
+// complete new file in place or leaves the previous one untouched.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/gpu_monitor.h"
+#include "core/history.h"
+#include "core/history_rules.h"
+#include "core/text_rules.h"
+
+namespace {
+
+class HistoryFileTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "kelvane-history-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        path_ = folder_ + "\\Kelvane.dat";
+        CopyText(Monitor.HistoryPath, path_.c_str());
+        Monitor.DualGpu = false;
+    }
+
+    void TearDown() override {
+        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path_.c_str());
+        RemoveDirectoryA(path_.c_str());
+        DeleteFileA((path_ + ".new").c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+
+    void WriteFile(const std::vector<unsigned char>& bytes) {
+        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        ASSERT_EQ(written, bytes.size());
+    }
+
+    std::vector<unsigned char> ReadFile() const {
+        std::vector<unsigned char> bytes;
+        HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return bytes;
+        unsigned char buffer[1024];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            bytes.insert(bytes.end(), buffer, buffer + read);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    bool TemporaryFileLeft() const {
+        return GetFileAttributesA((path_ + ".new").c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    static std::vector<unsigned char> Pattern(std::size_t size) {
+        std::vector<unsigned char> bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<unsigned char>(i % 200);
+        return bytes;
+    }
+
+    static void FillTraces(unsigned char first, unsigned char second) {
+        Monitor.Trace[0].fill(first);
+        Monitor.Trace[1].fill(second);
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
+TEST_F(HistoryFileTest, LoadTakesExactlyTheFirst512Bytes) {
+    WriteFile(Pattern(600));
+    LoadHistoryFile();
+    for (int i = 0; i < HistoryLength; ++i) {
+        ASSERT_EQ(Monitor.Trace[0][i], i % 200);
+        ASSERT_EQ(Monitor.Trace[1][i], (i + 256) % 200);
+    }
+    EXPECT_EQ(Monitor.PeakTemperature, 199u);
+}
+
+TEST_F(HistoryFileTest, ShortMissingOrFolderLoadsEmpty) {
+    HistoryTrace empty;
+    ClearTrace(empty);
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
+        FillTraces(50, 60);
+        Monitor.PeakTemperature = 77;
+        if (variant == 0)
+            WriteFile(Pattern(511));
+        else if (variant == 2)
+            ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+        LoadHistoryFile();
+        EXPECT_EQ(Monitor.Trace[0], empty);
+        EXPECT_EQ(Monitor.Trace[1], empty);
+        EXPECT_EQ(Monitor.PeakTemperature, 0u);
+        DeleteFileA(path_.c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+}
+
+TEST_F(HistoryFileTest, PeakCountsTrace2EvenWithOneGpu) {
+    std::vector<unsigned char> bytes(512, 255);
+    bytes[0] = 61;
+    bytes[256 + 9] = 88;
+    WriteFile(bytes);
+    LoadHistoryFile();
+    EXPECT_EQ(Monitor.PeakTemperature, 88u);
+}
+
+TEST_F(HistoryFileTest, SaveWritesBothTracesNewestFirst) {
+    FillTraces(255, 255);
+    Monitor.DualGpu = true;
+    AdvanceHistory(70, 80);
+    AdvanceHistory(71, NoReading);
+    ASSERT_TRUE(SaveHistoryFile());
+    std::vector<unsigned char> bytes = ReadFile();
+    ASSERT_EQ(bytes.size(), 512u);
+    EXPECT_EQ(bytes[0], 71);
+    EXPECT_EQ(bytes[1], 70);
+    EXPECT_EQ(bytes[2], 255);
+    EXPECT_EQ(bytes[256], 255);
+    EXPECT_EQ(bytes[257], 80);
+    EXPECT_FALSE(TemporaryFileLeft());
+    // A second save replaces the first completely.
+    FillTraces(40, 41);
+    ASSERT_TRUE(SaveHistoryFile());
+    std::vector<unsigned char> expected(256, 40);
+    expected.resize(512, 41);
+    EXPECT_EQ(ReadFile(), expected);
+}
+
+TEST_F(HistoryFileTest, FailedSaveKeepsThePreviousFile) {
+    std::vector<unsigned char> previous = Pattern(512);
+    FillTraces(99, 98);
+
+    // Read-only file.
+    WriteFile(previous);
+    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(SaveHistoryFile());
+    EXPECT_EQ(ReadFile(), previous);
+    EXPECT_FALSE(TemporaryFileLeft());
+    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // File held open by someone who shares nothing.
+    HANDLE holder = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(SaveHistoryFile());
+    CloseHandle(holder);
+    EXPECT_EQ(ReadFile(), previous);
+    EXPECT_FALSE(TemporaryFileLeft());
+
+    // A folder where the file should be.
+    DeleteFileA(path_.c_str());
+    ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+    EXPECT_FALSE(SaveHistoryFile());
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(HistoryFileTest, SaveIntoAMissingFolderFails) {
+    CopyText(Monitor.HistoryPath, (folder_ + "\\missing\\Kelvane.dat").c_str());
+    EXPECT_FALSE(SaveHistoryFile());
+}
+
+} // namespace
