@@ -259,7 +259,8 @@ TEST_F(TrayIconsTest, OnlyButtonPressesOnTheEntriesShowTheDialog) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "id " << c.Id << ", mouse 0x" << std::hex << c.Mouse);
-        ShowWindow(window, SW_HIDE);
+        if (IsWindowVisible(window))
+            ShowWindow(window, SW_HIDE);
         Monitor.HiddenToTray = true;
         OnTrayNotify(window, c.Id, c.Mouse);
         EXPECT_EQ(IsWindowVisible(window) != FALSE, c.Shows);
