@@ -204,11 +204,11 @@ TEST(NumberIcon, RenderingLeavesNoObjectBehind) {
     EXPECT_GT(CountGdiObjects(), before);
     DestroyIcon(kept);
 
-    // Each cycle costs about 0.6 ms under Wine (most of it in CreateIconIndirect and
-    // DestroyIcon), so 100,000 would take a minute. The count is exact, so a single object
-    // left per cycle shows at once; 20,000 cycles also pass Windows' default quota of
-    // 10,000 GDI objects per process, where such a leak would make rendering fail.
-    constexpr int Cycles = 20000;
+    // A cycle costs 0.6 to 1.8 ms under Wine (mostly CreateIconIndirect and DestroyIcon), so
+    // 100,000 would take one to three minutes. The count is exact, so even one object left per
+    // cycle shows; 12,000 cycles also pass Windows' default quota of 10,000 GDI objects per
+    // process, where such a leak would make rendering fail.
+    constexpr int Cycles = 12000;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < Cycles; ++i) {
         HICON icon = RenderNumberIcon(static_cast<std::uint8_t>(i));
