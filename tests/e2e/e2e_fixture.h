@@ -8,6 +8,7 @@
 #include <string>
 
 #include "harness.h"
+#include "support/sim_scenario.h"
 
 // Driver facts every scenario shares: the API initialises, one NVIDIA display with a driver new
 // enough for the GPU name query, and the error text the program shows for a failure.
@@ -36,9 +37,6 @@ inline std::string SingleGpuScenario() {
            GpuScenario(1, Gpu1Name, Gpu1Core, 90);
 }
 
-// The driver function whose calls count the program's thermal readings.
-inline constexpr char ThermalCall[] = "GetThermalSettings";
-
 class KelvaneEndToEnd : public testing::Test {
   protected:
     void SetUp() override {
@@ -53,8 +51,8 @@ class KelvaneEndToEnd : public testing::Test {
 
         EndStrayInstances();
         ASSERT_TRUE(RemoveDataFolder()) << DataFolderPath();
-        ASSERT_TRUE(ClearSimLog()) << SimLogPath();
-        ASSERT_TRUE(WriteScenario(SingleGpuScenario())) << ScenarioPath();
+        StartSimCallLog();
+        ASSERT_TRUE(WriteSimScenario(SingleGpuScenario())) << SimScenarioPath();
     }
 
     void TearDown() override {
@@ -67,10 +65,7 @@ class KelvaneEndToEnd : public testing::Test {
     // decision are over). Start-up reads each of the scenario's `gpus` (at most two) once, the
     // first sample reads GPU 1 first. Returns the dialog, nullptr after a failed expectation.
     HWND StartToFirstSample(int gpus = 1, const EnvironmentEntries& extra = {}) {
-        if (!ClearSimLog()) {
-            ADD_FAILURE() << "cannot clear " << SimLogPath();
-            return nullptr;
-        }
+        StartSimCallLog();
         if (!StartKelvane(&First, extra)) {
             ADD_FAILURE() << "cannot start " << KelvaneExePath();
             return nullptr;
@@ -86,7 +81,7 @@ class KelvaneEndToEnd : public testing::Test {
             return nullptr;
         }
         const int startupReadings = gpus > 1 ? 2 : 1;
-        if (!WaitForSimLogCalls(ThermalCall, startupReadings + 1, First.Process)) {
+        if (!WaitForSimCalls(ThermalCall, startupReadings + 1, First.Process)) {
             ADD_FAILURE() << "no sample taken";
             return nullptr;
         }

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "support/sim_scenario.h"
+
 #include <shlobj.h>
 
 #include <cstdio>
@@ -234,50 +236,11 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists) {
 
 // ---- Simulated driver ----
 
-std::string ScenarioPath() {
-    return TestTempFolder() + "\\scenario.ini";
-}
-
-std::string SimLogPath() {
-    return TestTempFolder() + "\\sim.log";
-}
-
-bool WriteScenario(const std::string& text) {
-    const std::string target = ScenarioPath();
-    const std::string temporary = target + ".new";
-    return WriteWholeFile(temporary, text.data(), text.size()) &&
-           MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-bool ClearSimLog() {
-    const std::string path = SimLogPath();
-    DeleteFileA(path.c_str());
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
-
-int CountSimLogCalls(const char* function) {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(SimLogPath());
-    const std::string log(bytes.begin(), bytes.end());
-    int count = 0;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos) {
-            break; // a line still being written is counted once it is complete
-        }
-        if (log.substr(start, end - start).find(function) != std::string::npos) {
-            ++count;
-        }
-        start = end + 1;
-    }
-    return count;
-}
-
-bool WaitForSimLogCalls(const char* function, int count, HANDLE process, DWORD timeoutMs) {
+bool WaitForSimCalls(const char* function, int count, HANDLE process, DWORD timeoutMs) {
     bool reached = false;
     WaitUntil(
         [&] {
-            reached = CountSimLogCalls(function) >= count;
+            reached = CountSimCalls(function) >= count;
             return reached || ProcessEnded(process);
         },
         timeoutMs);
@@ -317,14 +280,31 @@ bool StartProgram(ChildProcess* child, const std::string& program,
 
 bool StartKelvane(ChildProcess* child, const EnvironmentEntries& extra,
                   const std::string& exePath) {
-    EnvironmentEntries entries = {"NVAPI_SIM_SCENARIO=" + ScenarioPath(),
-                                  "NVAPI_SIM_LOG=" + SimLogPath()};
-    entries.insert(entries.end(), extra.begin(), extra.end());
-    return StartProgram(child, exePath.empty() ? KelvaneExePath() : exePath, entries);
+    return StartProgram(child, exePath.empty() ? KelvaneExePath() : exePath, extra);
 }
 
-std::string KelvaneCopyWithBrokenDriverLibrary() {
-    const std::string folder = TestTempFolder() + "\\broken-driver";
+std::string KelvaneCopyWithoutDriverLibrary() {
+    static const char name[] = "KelvaneNoDriver.exe";
+    const std::string copy = TestTempFolder() + "\\" + name;
+    if (!CopyFileA(KelvaneExePath().c_str(), copy.c_str(), FALSE)) {
+        return {};
+    }
+    HKEY key = nullptr;
+    const std::string keyPath =
+        std::string("Software\\Wine\\AppDefaults\\") + name + "\\DllOverrides";
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    // An empty load order: never load it.
+    const LSTATUS status =
+        RegSetValueExA(key, "nvapi64", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? copy : std::string();
+}
+
+std::string KelvaneCopyBesidePlantedLibrary() {
+    const std::string folder = TestTempFolder() + "\\planted-library";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string copy = folder + "\\Kelvane.exe";
     static const char notALibrary[] = "not a program library\r\n";

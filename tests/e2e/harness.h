@@ -50,26 +50,17 @@ bool WriteHistoryFile(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists = nullptr);
 
 // ---- Simulated driver ----
+// The scenario and the call log are those of tests/support/sim_scenario.h (WriteSimScenario,
+// StartSimCallLog, CountSimCalls): this process's environment names them, so every program it
+// starts uses them.
 
-// Windows paths of this test run's scenario file and call log (in the temporary folder).
-std::string ScenarioPath();
-std::string SimLogPath();
+// The driver function whose calls count the program's thermal readings.
+inline constexpr char ThermalCall[] = "NvAPI_GPU_GetThermalSettings";
 
-// Writes the scenario file in one step: the text goes to a temporary file that then replaces
-// the scenario, so the driver, which reads it on every call, never sees half a file.
-bool WriteScenario(const std::string& text);
-
-// Removes the call log so that counting starts from zero.
-bool ClearSimLog();
-
-// Number of lines of the call log that name this driver function (for example
-// "GetThermalSettings"); 0 while there is no log.
-int CountSimLogCalls(const char* function);
-
-// Waits until the call log names the function at least count times, or until the process (when
-// given) has ended. True when the count was reached.
-bool WaitForSimLogCalls(const char* function, int count, HANDLE process = nullptr,
-                        DWORD timeoutMs = StateTimeoutMs);
+// Waits until the call log holds at least count calls of the function, or until the process
+// (when given) has ended. True when the count was reached.
+bool WaitForSimCalls(const char* function, int count, HANDLE process = nullptr,
+                     DWORD timeoutMs = StateTimeoutMs);
 
 // ---- Processes ----
 
@@ -90,17 +81,21 @@ using EnvironmentEntries = std::vector<std::string>;
 bool StartProgram(ChildProcess* child, const std::string& exePath,
                   const EnvironmentEntries& extra = {});
 
-// Starts Kelvane.exe (or the copy at exePath) with NVAPI_SIM_SCENARIO and NVAPI_SIM_LOG set to
-// this run's scenario and log, and the extra entries.
+// Starts Kelvane.exe (or the copy at exePath) with this process's environment, which names the
+// simulated driver's scenario and call log, changed by the extra entries.
 bool StartKelvane(ChildProcess* child, const EnvironmentEntries& extra = {},
                   const std::string& exePath = {});
 
-// A copy of Kelvane.exe in a folder of its own, next to an "nvapi64.dll" that is no program
-// library: the loader takes the file beside the program first and fails on it, so the driver
-// library cannot be loaded. (Wine takes WINEDLLOVERRIDES from the Unix environment it was started
-// with, not from the environment block given to CreateProcess, so a child cannot be told to skip
-// the library that way.) Returns the copy's path, empty on failure.
-std::string KelvaneCopyWithBrokenDriverLibrary();
+// A copy of Kelvane.exe under the name KelvaneNoDriver.exe for which Wine loads no
+// nvapi64.dll: HKCU\Software\Wine\AppDefaults\KelvaneNoDriver.exe\DllOverrides holds an
+// empty load order for it, which touches no other program. (WINEDLLOVERRIDES in the environment
+// block given to CreateProcess does not reach the child: Wine passes its own.) Returns the copy's
+// path, empty on failure.
+std::string KelvaneCopyWithoutDriverLibrary();
+
+// A copy of Kelvane.exe in a folder of its own, beside a file "nvapi64.dll" that is no program
+// library, as a planted library would lie there. Returns the copy's path, empty on failure.
+std::string KelvaneCopyBesidePlantedLibrary();
 
 // True while the process runs.
 bool IsRunning(const ChildProcess& child);

@@ -1,6 +1,6 @@
-// kelvane_launcher [--show | --close]: starts Kelvane.exe from its own folder for a person watching under
-// Wine, where every start first warns that the display adapter is not an NVIDIA one. It answers
-// that warning with Ignore, says so, and waits until Kelvane ends, returning its exit code.
+// kelvane_launcher [--show | --close]: starts Kelvane.exe from its own folder for a person watching
+// under Wine, where every start first warns that the display adapter is not an NVIDIA one. It
+// answers that warning with Ignore, says so, and waits until Kelvane ends, returning its exit code.
 //
 // With --show, a Kelvane that started hidden in the notification area (its settings say
 // RunHidden=1 after the first start) gets its window brought up the program's own way: by a

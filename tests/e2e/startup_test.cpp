@@ -71,13 +71,12 @@ std::vector<std::uint8_t> AfterSamples(const std::vector<std::uint8_t>& traces, 
 
 // Samples taken by a single-GPU run: every thermal reading but the one at start-up.
 int SingleGpuSamples() {
-    return CountSimLogCalls(ThermalCall) - 1;
+    return CountSimCalls(ThermalCall) - 1;
 }
 
-// Every line of the call log names one driver call, so counting lines that contain nothing in
-// particular counts them all.
+// Every line of the call log is one driver call.
 int DriverCalls() {
-    return CountSimLogCalls("");
+    return static_cast<int>(SimCallLog().size());
 }
 
 // The shared scenario with one line replaced.
@@ -232,39 +231,52 @@ TEST_F(StartupTest, VendorWarningRetryAsksAgainWithTheAdapterCaptionAndIgnoreGoe
 
     HWND dialog = WaitForMainDialog(First);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(WaitForSimLogCalls(ThermalCall, 2, First.Process));
+    ASSERT_TRUE(WaitForSimCalls(ThermalCall, 2, First.Process));
     CloseAndExpectExitZero(dialog);
 }
 
 // ---- Driver failures before the dialog ----
 
 TEST_F(StartupTest, DriverLibraryThatCannotBeLoadedShowsTheLibraryErrorAndEndsWithZero) {
-    const std::string copy = KelvaneCopyWithBrokenDriverLibrary();
+    const std::string copy = KelvaneCopyWithoutDriverLibrary();
     ASSERT_FALSE(copy.empty());
     ExpectFatalErrorBox(WineAdapterName, DriverLibraryErrorText(), copy);
     EXPECT_EQ(DriverCalls(), 0);
 }
 
+TEST_F(StartupTest, LibraryPlantedBesideTheProgramIsNotLoaded) {
+    // The driver library is taken from the system folder only, so the broken file beside the
+    // program neither stops it nor gets loaded.
+    const std::string copy = KelvaneCopyBesidePlantedLibrary();
+    ASSERT_FALSE(copy.empty());
+    ASSERT_TRUE(StartKelvane(&First, {}, copy));
+    ASSERT_TRUE(AnswerVendorWarning(First));
+    HWND dialog = WaitForMainDialog(First);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(WaitForSimCalls(ThermalCall, 2, First.Process));
+    CloseAndExpectExitZero(dialog);
+}
+
 TEST_F(StartupTest, DriverInitialisationFailureShowsTheLibraryErrorAndEndsWithZero) {
-    ASSERT_TRUE(WriteScenario(ScenarioWith("initialize.status = 0", "initialize.status = -1")));
+    ASSERT_TRUE(WriteSimScenario(ScenarioWith("initialize.status = 0", "initialize.status = -1")));
     ExpectFatalErrorBox(WineAdapterName, DriverLibraryErrorText());
 }
 
 TEST_F(StartupGermanTest, DriverInitialisationFailureShowsTheGermanLibraryError) {
-    ASSERT_TRUE(WriteScenario(ScenarioWith("initialize.status = 0", "initialize.status = -1")));
+    ASSERT_TRUE(WriteSimScenario(ScenarioWith("initialize.status = 0", "initialize.status = -1")));
     ExpectFatalErrorBox(WineAdapterName,
                         "Die NVIDIA NVAPI Library \"nvapi.dll\" konnte nicht geladen werden.");
 }
 
 TEST_F(StartupTest, FailingGpuQueryShowsTheDriverTextUnderTheAdapterNameAndEndsWithZero) {
-    ASSERT_TRUE(WriteScenario(ScenarioWith("gpus.status = 0", "gpus.status = -1")));
+    ASSERT_TRUE(WriteSimScenario(ScenarioWith("gpus.status = 0", "gpus.status = -1")));
     ExpectFatalErrorBox(WineAdapterName, "Simulated driver failure");
 }
 
 TEST_F(StartupTest, FailingGpuQueryWithoutErrorTextEndsWithZeroWithoutABox) {
     std::string scenario = ScenarioWith("gpus.status = 0", "gpus.status = -1");
     scenario.replace(scenario.find("error.status = 0"), 16, "error.status = -1");
-    ASSERT_TRUE(WriteScenario(scenario));
+    ASSERT_TRUE(WriteSimScenario(scenario));
     ASSERT_TRUE(StartKelvane(&First));
     ASSERT_TRUE(AnswerVendorWarning(First));
     ExpectExitZero(&First);
@@ -276,7 +288,7 @@ TEST_F(StartupTest, FailingGpuQueryWithoutErrorTextEndsWithZeroWithoutABox) {
 TEST_F(StartupTest, FailingFirstReadingShowsTheDriverTextUnderTheGpuNameAndGoesOn) {
     // The first reading fails, every later one succeeds.
     ASSERT_TRUE(
-        WriteScenario(ScenarioWith("gpu1.thermal.status = 0", "gpu1.thermal.status = -1 0")));
+        WriteSimScenario(ScenarioWith("gpu1.thermal.status = 0", "gpu1.thermal.status = -1 0")));
     ASSERT_TRUE(StartKelvane(&First));
     ASSERT_TRUE(AnswerVendorWarning(First));
     HWND box = WaitForMessageBox(First);
@@ -289,7 +301,7 @@ TEST_F(StartupTest, FailingFirstReadingShowsTheDriverTextUnderTheGpuNameAndGoesO
 
     HWND dialog = WaitForMainDialog(First);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(WaitForSimLogCalls(ThermalCall, 2, First.Process));
+    ASSERT_TRUE(WaitForSimCalls(ThermalCall, 2, First.Process));
     // No limit was learned, so the default threshold is 100.
     EXPECT_EQ(ReadControlText(dialog, 1005), "100");
     CloseAndExpectExitZero(dialog);
@@ -306,7 +318,7 @@ TEST_F(StartupTest, DefaultThresholdIsTheLowerLimitUnlessGpu1ReportsNone) {
         SCOPED_TRACE(testing::Message()
                      << "GPU limits " << limits.Gpu1Limit << " and " << limits.Gpu2Limit);
         ASSERT_TRUE(RemoveDataFolder());
-        ASSERT_TRUE(WriteScenario(TwoGpuScenario(limits.Gpu1Limit, limits.Gpu2Limit)));
+        ASSERT_TRUE(WriteSimScenario(TwoGpuScenario(limits.Gpu1Limit, limits.Gpu2Limit)));
         HWND dialog = StartToFirstSample(2);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(ReadControlText(dialog, 1005), limits.Threshold);
