@@ -19,6 +19,14 @@ cleanup() {
 }
 trap cleanup EXIT
 start_private_display || exit 1
+# One wineserver (and with it Wine's explorer, the tray host) for the whole run, instead of one
+# started and stopped for every test process.
+build/windows/wine-run --prepare
+WINEPREFIX="$prefix" "$(find_wineserver)" -p
+# Start the desktop process now, with its output going nowhere: started later by a test, it
+# would inherit that test's output pipe and hold it open after the test ends.
+WINEPREFIX="$prefix" WINEDEBUG=-all "$(find_wine)" rundll32 user32.dll,GetDesktopWindow \
+    >/dev/null 2>&1
 
 echo "== native rules (ASan, UBSan)"
 ctest --preset native -j"$(nproc)" || status=1

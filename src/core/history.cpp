@@ -53,6 +53,11 @@ bool SaveHistoryFile() {
     if (CopyText(temporaryPath, Monitor.HistoryPath) + sizeof Suffix > sizeof temporaryPath)
         return false;
     AppendText(temporaryPath, Suffix);
+    // A read-only file stays as its owner made it, and a folder is never replaced.
+    DWORD attributes = GetFileAttributesA(Monitor.HistoryPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return false;
     if (!WriteTracesTo(temporaryPath) ||
         !MoveFileExA(temporaryPath, Monitor.HistoryPath,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
