@@ -53,7 +53,9 @@ windows_path() {
 
 # Thermal readings the driver has answered so far.
 thermal_reads() {
-    grep -c "GetThermalSettings" "$sim_log" 2>/dev/null || true
+    local count
+    count=$(grep -c "^NvAPI_GPU_GetThermalSettings " "$sim_log" 2>/dev/null)
+    echo "${count:-0}"
 }
 
 cleanup() {
@@ -72,7 +74,7 @@ fi
 # The first run creates and boots the prefix (about 20 seconds) and installs the simulated driver
 # where the real one lives; every run brings the driver up to date.
 [ -f "$KELVANE_WINEPREFIX/.kelvane-ready" ] || echo "Preparing the demo Wine prefix $KELVANE_WINEPREFIX ..."
-"$build/wine-run" cmd /c exit 0 >/dev/null 2>&1 || { echo "run.sh: Wine does not start" >&2; exit 1; }
+"$build/wine-run" --prepare || { echo "run.sh: the Wine prefix cannot be prepared" >&2; exit 1; }
 
 data_folder="$KELVANE_WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Ostrel-Tools/Kelvane"
 if [ "$reset" -eq 1 ]; then
