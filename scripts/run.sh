@@ -113,4 +113,7 @@ else
 fi
 # Close Kelvane the way its close button does, so it saves its history, then stop the rest.
 "$build/wine-run" explorer "/desktop=$desktop" "$launcher" --close >/dev/null 2>&1
-wait "$desktop_job"
+for _ in $(seq 600); do
+    kill -0 "$desktop_job" 2>/dev/null || break
+    sleep 0.1
+done
