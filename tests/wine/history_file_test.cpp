@@ -11,6 +11,8 @@
 #include "core/history.h"
 #include "core/history_rules.h"
 #include "core/text_rules.h"
+#include "support/message_box_capture.h"
+#include "support/program_files.h"
 
 namespace {
 
@@ -168,6 +170,90 @@ TEST_F(HistoryFileTest, FailedSaveKeepsThePreviousFile) {
     ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
     EXPECT_FALSE(SaveHistoryFile());
     EXPECT_FALSE(TemporaryFileLeft());
+}
+
+// An interval change clears the histories down to their newest samples, asking first when there
+// are three or more unbroken samples.
+class HistoryResetTest : public HistoryFileTest {
+  protected:
+    void SetUp() override {
+        HistoryFileTest::SetUp();
+        Monitor.AppInstance = LoadProgramResources();
+        ASSERT_NE(Monitor.AppInstance, nullptr);
+        ASSERT_TRUE(BeginMessageBoxCapture());
+    }
+    void TearDown() override {
+        EndMessageBoxCapture();
+        HistoryFileTest::TearDown();
+    }
+
+    static void SetTraces(std::initializer_list<int> trace1, std::initializer_list<int> trace2) {
+        FillTraces(255, 255);
+        int i = 0;
+        for (int sample : trace1)
+            Monitor.Trace[0][i++] = static_cast<std::uint8_t>(sample);
+        i = 0;
+        for (int sample : trace2)
+            Monitor.Trace[1][i++] = static_cast<std::uint8_t>(sample);
+    }
+};
+
+TEST_F(HistoryResetTest, DecliningChangesNothing) {
+    SetTraces({60, 61, 62, 63}, {70, 71});
+    Monitor.PeakTemperature = 90;
+    WriteBytes(Pattern(512));
+    SetMessageBoxAnswer(IDCANCEL);
+    EXPECT_FALSE(ResetHistoryForInterval(nullptr));
+    ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+    const CapturedMessageBox& box = CapturedMessageBoxes()[0];
+    EXPECT_EQ(box.Text,
+              "The temperature history can not be adjust\r\nto the new scale and will be deleted.");
+    EXPECT_EQ(box.Caption, "Kelvane");
+    EXPECT_EQ(box.Icon, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(box.Buttons, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_EQ(Monitor.Trace[0][3], 63);
+    EXPECT_EQ(Monitor.Trace[1][1], 71);
+    EXPECT_EQ(Monitor.PeakTemperature, 90u);
+    EXPECT_EQ(ReadBytes(), Pattern(512));
+}
+
+TEST_F(HistoryResetTest, AcceptingKeepsTheNewestSamplesAndSavesAnExistingFile) {
+    SetTraces({66, 67, 68}, {255, 90});
+    WriteBytes(Pattern(512));
+    EXPECT_TRUE(ResetHistoryForInterval(nullptr));
+    EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+    EXPECT_EQ(Monitor.PeakTemperature, 66u);
+    std::vector<unsigned char> expected(512, 255);
+    expected[0] = 66;
+    EXPECT_EQ(ReadBytes(), expected);
+}
+
+TEST_F(HistoryResetTest, ShortRunsClearWithoutAskingAndCreateNoFile) {
+    // Two samples before the first gap: no question.
+    SetTraces({70, 71, 255, 72, 73}, {255});
+    EXPECT_TRUE(ResetHistoryForInterval(nullptr));
+    EXPECT_TRUE(CapturedMessageBoxes().empty());
+    EXPECT_EQ(Monitor.PeakTemperature, 70u);
+    EXPECT_EQ(Monitor.Trace[0][3], 255);
+    EXPECT_EQ(GetFileAttributesA(path_.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    SetTraces({255}, {71, 72, 73});
+    EXPECT_TRUE(ResetHistoryForInterval(nullptr));
+    EXPECT_EQ(Monitor.PeakTemperature, 71u);
+    SetTraces({255}, {255});
+    EXPECT_TRUE(ResetHistoryForInterval(nullptr));
+    EXPECT_EQ(Monitor.PeakTemperature, 0u);
+}
+
+TEST_F(HistoryResetTest, GermanQuestion) {
+    Monitor.GermanUi = true;
+    SetTraces({60, 61, 62}, {});
+    SetMessageBoxAnswer(IDCANCEL);
+    EXPECT_FALSE(ResetHistoryForInterval(nullptr));
+    ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+    EXPECT_EQ(CapturedMessageBoxes()[0].Text,
+              "Der Verlauf der Kerntemperatur kann nicht an die neue\r\nMa\xDF"
+              "einteilung angepasst werden und wird gel\xF6scht.");
 }
 
 TEST_F(HistoryFileTest, SaveIntoAMissingFolderFails) {

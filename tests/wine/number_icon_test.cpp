@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/gpu_monitor.h"
+#include "support/program_files.h"
 #include "ui/number_icon.h"
 
 namespace {
@@ -177,18 +178,6 @@ TEST(NumberIcon, BareNumberWhenTheDegreeSignDoesNotFit) {
     // Wider than the icon even without the sign: centred and cut off on both sides.
     ASSERT_GT(TextWidth("188"), 16);
     ExpectIconShows(188, "188");
-}
-
-// Live GDI objects of this process. Wine does not implement GetGuiResources (it returns 0 with
-// ERROR_CALL_NOT_IMPLEMENTED), but its GDI handle table accepts a bare table index as a
-// handle, so probing every index counts the objects this process holds.
-int CountGdiObjects() {
-    int count = 0;
-    for (ULONG_PTR index = 0; index <= 0xFFFF; ++index) {
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
-            ++count;
-    }
-    return count;
 }
 
 TEST(NumberIcon, RenderingLeavesNoObjectBehind) {

@@ -14,25 +14,17 @@
 #include <vector>
 
 #include "resource.h"
+#include "support/program_files.h"
 
 namespace {
 
 constexpr WORD German = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);       // 0x0407
 constexpr WORD English = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US); // 0x0409
 
-// Kelvane.exe lies in the same folder as this test program.
-std::string ProgramPath() {
-    char path[MAX_PATH] = "";
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of("\\/") + 1) + "Kelvane.exe";
-}
-
 class KelvaneResources : public testing::Test {
   protected:
     void SetUp() override {
-        module = LoadLibraryExA(ProgramPath().c_str(), nullptr,
-                                LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+        module = LoadProgramResources();
         ASSERT_NE(module, nullptr) << ProgramPath() << " error " << GetLastError();
     }
     void TearDown() override {
