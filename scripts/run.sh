@@ -35,6 +35,8 @@ cmake --preset windows-cross >/dev/null && cmake --build --preset windows-cross 
 
 build="$KELVANE_ROOT/build/windows"
 export KELVANE_WINEPREFIX="$build/demo-prefix"
+# Its windows are managed by the window manager of the display they appear on.
+export KELVANE_WINE_MANAGED=1
 scenario="$KELVANE_ROOT/tools/nvapi-sim/scenarios/demo.ini"
 sim_log="$build/demo-sim.log"
 screenshot="$build/demo-screenshot.png"
