@@ -3,9 +3,10 @@
 // posts sampling ticks and reports how many were handled. The script measures the processes
 // from outside (memory and CPU time from /proc) at the points this program names.
 //
-//   kelvane_bench session KELVANE MINIMAL TICKS ROUNDS
-//       Both programs run side by side: start-up, the idle minute (the script waits through it),
-//       then ROUNDS rounds of: TICKS/ROUNDS ticks to the minimal program, as many to Kelvane with
+//   kelvane_bench session KELVANE MINIMAL TICKS ROUNDS IDLE_SECONDS
+//       Both programs run side by side: start-up, IDLE_SECONDS of waiting for their timers
+//       (while this process reads the simulated driver once per timer period), then ROUNDS
+//       rounds of: TICKS/ROUNDS ticks to the minimal program, as many to Kelvane with
 //       a temperature that changes at every reading (every tick renders a new icon), as many
 //       with an unchanged temperature, and as many thermal readings of the simulated driver in
 //       this process. Alternating the phases gives every figure the same share of the machine's
@@ -59,7 +60,9 @@ constexpr char BaseScenario[] = "initialize.status = 0\n"
 constexpr char ChangingCore[] = "gpu1.core = 51 52\ngpu1.core.cycle = 1\n";
 constexpr char SteadyCore[] = "gpu1.core = 50\n";
 
-// Kelvane's settings for the runs: hidden in the tray from the start, shortest interval.
+// Kelvane's settings for the runs: hidden in the tray from the start, shortest interval, the
+// minimal program's timer period.
+constexpr int TimerPeriodSeconds = 4;
 constexpr char TraySettings[] = "[Settings]\r\nRunHidden=1\r\nInterval=4\r\n";
 
 // ---- Output ----
@@ -352,16 +355,6 @@ bool StartBoth(Session& s, const std::string& kelvane, const std::string& minima
     return true;
 }
 
-bool IdleMinute(Session& s) {
-    const int kelvaneBefore = CountThermalReadings(s.Log);
-    const int minimalBefore = ReadMinimalTicks(s.MinimalTicks);
-    if (!Measure("idle"))
-        return false;
-    Line("result idle_ticks %d %d", CountThermalReadings(s.Log) - kelvaneBefore,
-         ReadMinimalTicks(s.MinimalTicks) - minimalBefore);
-    return true;
-}
-
 int ReadDriver(int count) {
     for (int i = 0; i < count; ++i) {
         ThermalReading reading = {0, 0, 0};
@@ -369,6 +362,30 @@ int ReadDriver(int count) {
             return -1;
     }
     return count;
+}
+
+// The idle stretch: both programs only wait for their timers. Meanwhile this process reads the
+// simulated driver at the same pace, once every timer period, which gives the driver's share
+// of an idle tick: a reading after seconds of sleep costs more than one in a quick series.
+bool IdleStretch(Session& s, int seconds) {
+    const int kelvaneBefore = CountThermalReadings(s.Log);
+    const int minimalBefore = ReadMinimalTicks(s.MinimalTicks);
+    if (!Measure("idle-begin"))
+        return false;
+    MarkPhase("idle", 0, "begin");
+    int readings = 0;
+    for (int waited = 0; waited + TimerPeriodSeconds <= seconds; waited += TimerPeriodSeconds) {
+        Sleep(TimerPeriodSeconds * 1000);
+        if (ReadDriver(1) < 0)
+            return false;
+        ++readings;
+    }
+    MarkPhase("idle", 0, "end");
+    if (!Measure("idle-end"))
+        return false;
+    Line("result idle_ticks %d %d %d", CountThermalReadings(s.Log) - kelvaneBefore - readings,
+         ReadMinimalTicks(s.MinimalTicks) - minimalBefore, readings);
+    return true;
 }
 
 bool TickRound(Session& s, int round, int ticks) {
@@ -391,11 +408,12 @@ bool TickRound(Session& s, int round, int ticks) {
     return RunPhase("driver", round, [&] { return ReadDriver(ticks); });
 }
 
-int RunSession(const std::string& kelvane, const std::string& minimal, int ticks, int rounds) {
+int RunSession(const std::string& kelvane, const std::string& minimal, int ticks, int rounds,
+               int idleSeconds) {
     Session s;
     if (!StartBoth(s, kelvane, minimal))
         return 1;
-    if (!Measure("startup") || !IdleMinute(s))
+    if (!Measure("startup") || !IdleStretch(s, idleSeconds))
         return Fail("the script stopped answering");
     for (int round = 1; round <= rounds; ++round)
         if (!TickRound(s, round, ticks / rounds))
@@ -431,7 +449,7 @@ int StartupTime(bool kelvane, const std::string& program) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: kelvane_bench session KELVANE MINIMAL TICKS ROUNDS\n"
+    std::fprintf(stderr, "usage: kelvane_bench session KELVANE MINIMAL TICKS ROUNDS IDLE_SECONDS\n"
                          "       kelvane_bench startup kelvane|minimal PROGRAM\n");
     return 2;
 }
@@ -439,12 +457,13 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && std::strcmp(argv[1], "session") == 0) {
+    if (argc == 7 && std::strcmp(argv[1], "session") == 0) {
         const int ticks = std::atoi(argv[4]);
         const int rounds = std::atoi(argv[5]);
-        if (ticks <= 0 || rounds <= 0 || ticks < rounds)
+        const int idleSeconds = std::atoi(argv[6]);
+        if (ticks <= 0 || rounds <= 0 || ticks < rounds || idleSeconds < 0)
             return Usage();
-        return RunSession(argv[2], argv[3], ticks, rounds);
+        return RunSession(argv[2], argv[3], ticks, rounds, idleSeconds);
     }
     if (argc == 4 && std::strcmp(argv[1], "startup") == 0) {
         const std::string kind = argv[2];
