@@ -2,6 +2,7 @@
 
 #include "support/sim_scenario.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -504,4 +505,163 @@ std::string ReadControlText(HWND dialog, int controlId) {
         return {};
     }
     return text;
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, StateTimeoutMs,
+                             &result)) {
+        return 0;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+bool SetControlText(HWND dialog, int controlId, const std::string& text) {
+    HWND control = GetDlgItem(dialog, controlId);
+    return control &&
+           SendToWindow(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+}
+
+int CountMessageBoxes(DWORD processId) {
+    int count = 0;
+    for (HWND window : DialogWindowsOf(processId)) {
+        if (IsMessageBox(window) && IsWindowVisible(window)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// ---- The program's own messages ----
+
+bool RefreshAndWait(const ChildProcess& child, HWND dialog) {
+    const int before = CountSimCalls(ThermalCall, 1);
+    if (!PostToWindow(dialog, RefreshNowMessage)) {
+        return false;
+    }
+    bool read = false;
+    WaitUntil([&] {
+        read = CountSimCalls(ThermalCall, 1) > before;
+        return read || !IsRunning(child);
+    });
+    if (!read) {
+        return false;
+    }
+    // The program handles a message sent from another thread when it next waits: after the
+    // refresh, unless the refresh itself waited on another program (as a tray update does).
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, StateTimeoutMs, &result) !=
+           0;
+}
+
+bool ClickTrayEntry(HWND dialog, UINT entryId) {
+    return PostToWindow(dialog, TrayNotifyMessage, entryId, WM_LBUTTONDOWN);
+}
+
+bool TrayEntryExists(HWND owner, UINT entryId) {
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = owner;
+    probe.uID = entryId;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// ---- Settings file ----
+
+bool RemoveSetting(const char* key) {
+    return WritePrivateProfileStringA("Settings", key, nullptr, SettingsFilePath().c_str()) !=
+           FALSE;
+}
+
+std::string SettingsFileText() {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(SettingsFilePath());
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// ---- Screen pictures ----
+
+bool CaptureScreen(const RECT& area, ScreenPicture* picture) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+
+    HDC screen = GetDC(nullptr);
+    if (!screen) {
+        return false;
+    }
+    bool copied = false;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory && bitmap) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
+        GdiFlush();
+        if (copied) {
+            const auto* pixels = static_cast<const DWORD*>(bits);
+            picture->Width = width;
+            picture->Height = height;
+            picture->Pixels.resize(static_cast<std::size_t>(width) * height);
+            for (std::size_t i = 0; i < picture->Pixels.size(); ++i) {
+                const DWORD value = pixels[i]; // 0x00RRGGBB in a DIB
+                picture->Pixels[i] = RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+            }
+        }
+        SelectObject(memory, previous);
+    }
+    if (bitmap) {
+        DeleteObject(bitmap);
+    }
+    if (memory) {
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    return copied;
+}
+
+bool SaveBitmapFile(const ScreenPicture& picture, const std::string& path) {
+    const std::size_t rowSize = (static_cast<std::size_t>(picture.Width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t imageSize = rowSize * static_cast<std::size_t>(picture.Height);
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + imageSize);
+    header.biSize = sizeof header;
+    header.biWidth = picture.Width;
+    header.biHeight = picture.Height; // bottom row first
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(imageSize);
+
+    std::vector<std::uint8_t> bytes(file.bfOffBits + imageSize, 0);
+    std::memcpy(bytes.data(), &file, sizeof file);
+    std::memcpy(bytes.data() + sizeof file, &header, sizeof header);
+    for (int y = 0; y < picture.Height; ++y) {
+        std::uint8_t* row = bytes.data() + file.bfOffBits +
+                            rowSize * static_cast<std::size_t>(picture.Height - 1 - y);
+        for (int x = 0; x < picture.Width; ++x) {
+            const COLORREF colour = picture.At(x, y);
+            row[x * 3] = GetBValue(colour);
+            row[x * 3 + 1] = GetGValue(colour);
+            row[x * 3 + 2] = GetRValue(colour);
+        }
+    }
+    return WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+std::string TestProgramFolder() {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return FolderOf(self) + "\\";
 }
