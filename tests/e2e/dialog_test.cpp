@@ -74,7 +74,8 @@ std::vector<std::uint8_t> HistoryOf(const std::vector<std::uint8_t>& trace1Head,
     return bytes;
 }
 
-// One GPU now, a second one ready in the scenario for when `gpus` says 2.
+// `gpus` GPUs behind the display; the second one is described either way, ready for when the
+// count becomes 2.
 std::string ScenarioWithGpus(int gpus) {
     return std::string(DriverScenario) + "gpus = " + std::to_string(gpus) + "\ngpus.status = 0\n" +
            GpuScenario(1, Gpu1Name, Gpu1Core, 90) + GpuScenario(2, Gpu2Name, Gpu2Core, 90);
@@ -103,6 +104,14 @@ bool MoveTrackbar(HWND dialog, int position) {
     return TrackbarPosition(dialog) == position &&
            PostToWindow(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
                         reinterpret_cast<LPARAM>(trackbar));
+}
+
+// The window that has the keyboard focus in the program's thread.
+HWND FocusOf(HWND dialog) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) ? info.hwndFocus
+                                                                              : nullptr;
 }
 
 // Asks a control for help as F1 does.
@@ -383,6 +392,7 @@ TEST_F(DialogTest, CloseButtonAltF4AndCommandTwoSaveAndEndWithZero) {
         EXPECT_EQ(exitCode, 0u);
         EXPECT_EQ(ReadSetting("ShowDetails"), "1");
         EXPECT_EQ(ReadFileBytes(HistoryFilePath()).size(), 512u);
+        // (Wine's tray host also drops the entries of a window that is destroyed.)
         EXPECT_FALSE(TrayEntryExists(dialog, TrayEntryGpu1));
         EXPECT_FALSE(TrayShowsTip(Gpu1Name));
         StopProcess(&First);
@@ -411,9 +421,17 @@ TEST_F(DialogTest, EmptyThresholdBoxMeansNoThresholdAndIsWrittenOnce) {
 
     ASSERT_TRUE(ClickTrayEntry(dialog, TrayEntryGpu1));
     ASSERT_TRUE(WaitForVisible(dialog, true));
+    // Apply pressed from the keyboard while it has the focus: the focus goes on to OK instead
+    // of staying on a disabled button.
     ASSERT_TRUE(SetControlText(dialog, ThresholdId, "70"));
+    ASSERT_TRUE(WaitUntil([&] { return ApplyEnabled(dialog); }));
+    HWND apply = GetDlgItem(dialog, ApplyId);
+    ASSERT_TRUE(PostToWindow(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(apply), TRUE));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == apply; }));
     ASSERT_TRUE(PostCommand(dialog, ApplyId));
     ASSERT_TRUE(WaitUntil([] { return ReadSetting("AlertThreshold") == "70"; }));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDOK); }))
+        << "the focus is on " << FocusOf(dialog);
 
     // Emptied: no threshold, written as the unsigned -1, once.
     ASSERT_TRUE(SetControlText(dialog, ThresholdId, ""));
