@@ -182,6 +182,25 @@ bool PostKey(HWND window, UINT virtualKey);
 // edit controls, whose text is kept by the control itself). Empty when the control is missing.
 std::string ReadControlText(HWND dialog, int controlId);
 
+// ---- Screen ----
+
+// Pixels of a screen area, row by row from the top, as COLORREF values (0x00BBGGRR).
+struct ScreenImage {
+    int Width = 0;
+    int Height = 0;
+    std::vector<COLORREF> Pixels;
+
+    COLORREF At(int x, int y) const { return Pixels[static_cast<std::size_t>(y * Width + x)]; }
+};
+
+// Copies an area of this desktop's screen, as it is composed of every program's windows.
+// False when the area is empty or cannot be read.
+bool CaptureScreen(const RECT& area, ScreenImage* image);
+
+// Writes the image as a PNG file (8-bit RGB, uncompressed deflate blocks). True when the whole
+// file was written.
+bool WritePngFile(const std::string& path, const ScreenImage& image);
+
 // Polls condition() until it holds or the time is up.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs = StateTimeoutMs) {
