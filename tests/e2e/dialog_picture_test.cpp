@@ -1,6 +1,6 @@
 // What the main dialog shows on the screen: the history graph of two GPUs with and without its
 // details overlay, checked pixel by pixel and kept as pictures in the program folder
-// (dialog-overlay-off.bmp, dialog-overlay-on.bmp).
+// (e2e-dialog-overlay-off.png, e2e-dialog-overlay-on.png in the build folder).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -54,7 +54,7 @@ std::vector<std::uint8_t> WaveHistory() {
     return bytes;
 }
 
-int Count(const ScreenPicture& picture, COLORREF colour) {
+int Count(const ScreenImage& picture, COLORREF colour) {
     int count = 0;
     for (COLORREF pixel : picture.Pixels) {
         count += pixel == colour ? 1 : 0;
@@ -71,7 +71,7 @@ bool IsTextYellow(COLORREF pixel) {
 
 // Yellow pixels in the left fifth of the graph, where only the overlay's scale labels go (the
 // current temperature stands in the middle).
-int OverlayPixels(const ScreenPicture& graph) {
+int OverlayPixels(const ScreenImage& graph) {
     int count = 0;
     for (int y = 0; y < graph.Height; ++y) {
         for (int x = 0; x < graph.Width / 5; ++x) {
@@ -83,7 +83,7 @@ int OverlayPixels(const ScreenPicture& graph) {
 
 // Grid lines fall every tenth of the width and every quarter of the height, edges included.
 // Traces and text may be drawn over them, but the black background never shows on them.
-testing::AssertionResult GridLine(const ScreenPicture& graph, bool vertical, int at) {
+testing::AssertionResult GridLine(const ScreenImage& graph, bool vertical, int at) {
     const int length = vertical ? graph.Height : graph.Width;
     int green = 0;
     for (int along = 0; along < length; ++along) {
@@ -100,7 +100,7 @@ testing::AssertionResult GridLine(const ScreenPicture& graph, bool vertical, int
     return testing::AssertionSuccess();
 }
 
-testing::AssertionResult HasGrid(const ScreenPicture& graph) {
+testing::AssertionResult HasGrid(const ScreenImage& graph) {
     const int stepX = graph.Width / 10;
     const int stepY = graph.Height / 4;
     if (stepX == 0 || stepY == 0) {
@@ -120,7 +120,7 @@ testing::AssertionResult HasGrid(const ScreenPicture& graph) {
 }
 
 // The graph drawn over its black background with the grid and both traces.
-testing::AssertionResult ShowsGraph(const ScreenPicture& graph) {
+testing::AssertionResult ShowsGraph(const ScreenImage& graph) {
     const int pixels = graph.Width * graph.Height;
     if (Count(graph, Black) * 2 < pixels) {
         return testing::AssertionFailure() << "the background is not black";
@@ -131,6 +131,12 @@ testing::AssertionResult ShowsGraph(const ScreenPicture& graph) {
     return HasGrid(graph);
 }
 
+// A file in the build folder, the parent of the program folder.
+std::string BuildFolderFile(const char* name) {
+    const std::string programFolder = KelvaneExePath().substr(0, KelvaneExePath().rfind('\\'));
+    return programFolder.substr(0, programFolder.rfind('\\')) + "\\" + name;
+}
+
 bool WindowArea(HWND window, RECT* area) {
     return GetWindowRect(window, area) && area->right > area->left && area->bottom > area->top;
 }
@@ -139,10 +145,10 @@ class DialogPictureTest : public KelvaneEndToEnd {
   protected:
     // Waits until the graph on the screen shows the overlay or not, then keeps a picture of the
     // whole dialog as `fileName` (unless null) and returns the graph's part.
-    ScreenPicture CaptureGraph(HWND dialog, bool overlay, const char* fileName) {
+    ScreenImage CaptureGraph(HWND dialog, bool overlay, const char* fileName) {
         RECT graphArea = {};
         RECT dialogArea = {};
-        ScreenPicture graph;
+        ScreenImage graph;
         if (!WindowArea(GetDlgItem(dialog, GraphId), &graphArea) ||
             !WindowArea(dialog, &dialogArea)) {
             ADD_FAILURE() << "the dialog has no place on the screen";
@@ -150,7 +156,7 @@ class DialogPictureTest : public KelvaneEndToEnd {
         }
         // The screen follows the program's painting a little later: take the picture once two
         // in a row agree.
-        ScreenPicture previous;
+        ScreenImage previous;
         const bool shown = WaitUntil([&] {
             previous = graph;
             return CaptureScreen(graphArea, &graph) && graph.Pixels == previous.Pixels &&
@@ -158,11 +164,10 @@ class DialogPictureTest : public KelvaneEndToEnd {
         });
         EXPECT_TRUE(shown) << (overlay ? "no overlay" : "an overlay") << "; "
                            << ShowsGraph(graph).message();
-        ScreenPicture whole;
+        ScreenImage whole;
         if (fileName) {
-            EXPECT_TRUE(CaptureScreen(dialogArea, &whole) &&
-                        SaveBitmapFile(whole, TestProgramFolder() + fileName))
-                << fileName;
+            const std::string path = BuildFolderFile(fileName);
+            EXPECT_TRUE(CaptureScreen(dialogArea, &whole) && WritePngFile(path, whole)) << path;
         }
         return graph;
     }
@@ -177,9 +182,9 @@ TEST_F(DialogPictureTest, GraphShowsGridAndTracesAndTheOverlayOnlyWhenOn) {
     SetForegroundWindow(dialog);                // nothing of another test in front of it
     ASSERT_TRUE(RefreshAndWait(First, dialog)); // the first sample and the icons are in
 
-    const ScreenPicture off = CaptureGraph(dialog, false, "dialog-overlay-off.bmp");
+    const ScreenImage off = CaptureGraph(dialog, false, "e2e-dialog-overlay-off.png");
     ASSERT_TRUE(PostKey(dialog, VK_F4));
-    const ScreenPicture on = CaptureGraph(dialog, true, "dialog-overlay-on.bmp");
+    const ScreenImage on = CaptureGraph(dialog, true, "e2e-dialog-overlay-on.png");
     ASSERT_TRUE(PostKey(dialog, VK_F4));
     CaptureGraph(dialog, false, nullptr);
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "sampling_support.h"
 #include "support/tray_host.h"
 
 namespace {
@@ -33,8 +34,7 @@ constexpr int ThresholdId = 1005;
 // would not be turned into it.
 constexpr UINT KeyF1Message = 0x004D;
 
-constexpr std::uint8_t NoReadingByte = 255;
-constexpr std::uint8_t Gpu2Core = 60;
+constexpr unsigned Gpu2Core = 60;
 
 const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> OkCancel = {IDOK, IDCANCEL};
@@ -58,19 +58,10 @@ bool IsAboutText(const std::string& text) {
 
 // A history whose trace 1 begins with ten unbroken samples, so that an interval change asks.
 std::vector<std::uint8_t> HistoryWithTenSamples() {
-    std::vector<std::uint8_t> bytes(512, NoReadingByte);
+    std::vector<std::uint8_t> bytes(512, EmptyHistoryByte);
     for (int i = 0; i < 10; ++i) {
         bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(60 + i);
     }
-    return bytes;
-}
-
-// Traces whose heads hold these samples, newest first, and NoReading behind them.
-std::vector<std::uint8_t> HistoryOf(const std::vector<std::uint8_t>& trace1Head,
-                                    const std::vector<std::uint8_t>& trace2Head) {
-    std::vector<std::uint8_t> bytes(512, NoReadingByte);
-    std::copy(trace1Head.begin(), trace1Head.end(), bytes.begin());
-    std::copy(trace2Head.begin(), trace2Head.end(), bytes.begin() + 256);
     return bytes;
 }
 
@@ -242,19 +233,19 @@ std::string PickChooserItem(HWND chooser, int boxId,
     return {};
 }
 
-// Where the notification area shows its icons: Wine's stand-alone tray window on a plain X
-// display, its taskbar in a virtual desktop.
-bool TrayArea(RECT* area) {
-    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
-    if (!tray || !IsWindowVisible(tray)) {
-        tray = FindWindowA("Shell_TrayWnd", nullptr);
+// The screen cell in which the notification area shows the entry with this tooltip.
+bool TrayCell(const std::string& tip, RECT* cell) {
+    for (const TrayEntryView& entry : TrayEntries()) {
+        if (entry.Tip == tip) {
+            *cell = entry.Area;
+            return cell->right > cell->left && cell->bottom > cell->top;
+        }
     }
-    return tray && GetWindowRect(tray, area) && area->right > area->left &&
-           area->bottom > area->top;
+    return false;
 }
 
-int CountPixels(const ScreenPicture& picture, COLORREF colour) {
-    return static_cast<int>(std::count(picture.Pixels.begin(), picture.Pixels.end(), colour));
+int CountPixels(const ScreenImage& image, COLORREF colour) {
+    return static_cast<int>(std::count(image.Pixels.begin(), image.Pixels.end(), colour));
 }
 
 // Key names of the settings file in the order of their lines.
@@ -493,7 +484,7 @@ TEST_F(DialogTest, TrackbarMovedAwayAndBackAsksNothingAndWritesNothing) {
     ExpectNoBox(dialog);
     EXPECT_EQ(TrackbarPosition(dialog), 60);
     EXPECT_EQ(SettingsFileText(), settings);
-    EXPECT_EQ(ReadFileBytes(HistoryFilePath()), history);
+    EXPECT_TRUE(HistoryFileHolds(history));
     CloseAndExpectExitZero(dialog);
 }
 
@@ -518,7 +509,7 @@ TEST_F(DialogTest, DecliningTheResetKeepsIntervalAndFilesYetAppliesTheThresholdA
     bool intervalWritten = true;
     ReadSetting("Interval", &intervalWritten);
     EXPECT_FALSE(intervalWritten);
-    EXPECT_EQ(ReadFileBytes(HistoryFilePath()), history);
+    EXPECT_TRUE(HistoryFileHolds(history));
     CloseAndExpectExitZero(dialog);
 }
 
@@ -535,7 +526,7 @@ TEST_F(DialogTest, AcceptedIntervalChangeWritesIntervalAndKeepsOnlyTheNewestSamp
     EXPECT_TRUE(WaitUntil([] { return ReadSetting("Interval") == "20"; }))
         << ReadSetting("Interval");
     // The file existed, so it was rewritten with the start-up sample alone.
-    EXPECT_EQ(ReadFileBytes(HistoryFilePath()), HistoryOf({Gpu1Core}, {}));
+    EXPECT_TRUE(HistoryFileHolds(HistoryImage({Gpu1Core})));
     EXPECT_TRUE(IsWindowVisible(dialog)) << "Apply does not hide";
 
     // 20 seconds is now the interval: Apply with the trackbar there changes nothing.
@@ -567,7 +558,7 @@ TEST_F(DialogTest, F2SavesTheHistoryAndShowDetailsOnlyWhenTheOverlayChanged) {
     // Overlay unchanged: the history only.
     ASSERT_TRUE(PostKey(dialog, VK_F2));
     ASSERT_TRUE(WaitUntil([] { return HistoryFileExists(); }));
-    EXPECT_EQ(ReadFileBytes(HistoryFilePath()), HistoryOf({Gpu1Core}, {}));
+    EXPECT_TRUE(HistoryFileHolds(HistoryImage({Gpu1Core})));
     ReadSetting("ShowDetails", &found);
     EXPECT_FALSE(found);
 
@@ -699,8 +690,8 @@ TEST_F(DialogTest, DisplayChangeAddsAndRemovesTheSecondTrayEntryTakingOneSampleE
     // Three samples: start-up, with two GPUs, with one again.
     CloseAndExpectExitZero(dialog);
     EXPECT_EQ(CountSimCalls(ThermalCall, 2), 1);
-    EXPECT_EQ(ReadFileBytes(HistoryFilePath()),
-              HistoryOf({Gpu1Core, Gpu1Core, Gpu1Core}, {NoReadingByte, Gpu2Core}));
+    EXPECT_TRUE(HistoryFileHolds(
+        HistoryImage({Gpu1Core, Gpu1Core, Gpu1Core}, {EmptyHistoryByte, Gpu2Core})));
 }
 
 // ---- Font chooser ----
@@ -710,10 +701,11 @@ TEST_F(DialogTest, FontChooserCancelledWritesNothingAcceptedWritesSixKeysAndRedr
     HWND dialog = StartShown();
     ASSERT_NE(dialog, nullptr);
     const std::string settings = SettingsFileText();
-    RECT trayArea = {};
-    ASSERT_TRUE(TrayArea(&trayArea)) << "no notification area on the screen";
-    ScreenPicture tray;
-    ASSERT_TRUE(CaptureScreen(trayArea, &tray));
+    RECT trayCell = {};
+    ASSERT_TRUE(WaitUntil([&] { return TrayCell(Gpu1Name, &trayCell); }))
+        << "the notification area does not show the entry";
+    ScreenImage tray;
+    ASSERT_TRUE(CaptureScreen(trayCell, &tray));
     ASSERT_EQ(CountPixels(tray, Fuchsia), 0);
 
     // Cancelled. Sampling goes on while the chooser is up.
@@ -764,7 +756,7 @@ TEST_F(DialogTest, FontChooserCancelledWritesNothingAcceptedWritesSixKeysAndRedr
 
     // The temperature has not changed, so only the redraw after the choice can show the colour.
     EXPECT_TRUE(WaitUntil([&] {
-        return CaptureScreen(trayArea, &tray) && CountPixels(tray, Fuchsia) > 0;
+        return CaptureScreen(trayCell, &tray) && CountPixels(tray, Fuchsia) > 0;
     })) << "the tray number was not redrawn in the chosen colour";
     CloseAndExpectExitZero(dialog);
 }

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -555,7 +556,7 @@ bool RefreshAndWait(const ChildProcess& child, HWND dialog) {
 }
 
 bool ClickTrayEntry(HWND dialog, UINT entryId) {
-    return PostToWindow(dialog, TrayNotifyMessage, entryId, WM_LBUTTONDOWN);
+    return PostToWindow(dialog, TrayCallbackMessage, entryId, WM_LBUTTONDOWN);
 }
 
 bool TrayEntryExists(HWND owner, UINT entryId) {
@@ -578,14 +579,19 @@ std::string SettingsFileText() {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// ---- Screen pictures ----
+// ---- Screen ----
 
-bool CaptureScreen(const RECT& area, ScreenPicture* picture) {
+bool CaptureScreen(const RECT& area, ScreenImage* image) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
         return false;
     }
+    HDC screen = GetDC(nullptr);
+    if (!screen) {
+        return false;
+    }
+    bool copied = false;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -593,30 +599,25 @@ bool CaptureScreen(const RECT& area, ScreenPicture* picture) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-
-    HDC screen = GetDC(nullptr);
-    if (!screen) {
-        return false;
-    }
-    bool copied = false;
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (memory && bitmap) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
         copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
-        GdiFlush();
-        if (copied) {
-            const auto* pixels = static_cast<const DWORD*>(bits);
-            picture->Width = width;
-            picture->Height = height;
-            picture->Pixels.resize(static_cast<std::size_t>(width) * height);
-            for (std::size_t i = 0; i < picture->Pixels.size(); ++i) {
-                const DWORD value = pixels[i]; // 0x00RRGGBB in a DIB
-                picture->Pixels[i] = RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-            }
-        }
         SelectObject(memory, previous);
+        GdiFlush();
+    }
+    if (copied) {
+        // The section holds 0x00RRGGBB per pixel; COLORREF is 0x00BBGGRR.
+        const auto* source = static_cast<const std::uint32_t*>(bits);
+        image->Width = width;
+        image->Height = height;
+        image->Pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        for (std::size_t i = 0; i < image->Pixels.size(); ++i) {
+            const std::uint32_t pixel = source[i];
+            image->Pixels[i] = RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+        }
     }
     if (bitmap) {
         DeleteObject(bitmap);
@@ -628,40 +629,82 @@ bool CaptureScreen(const RECT& area, ScreenPicture* picture) {
     return copied;
 }
 
-bool SaveBitmapFile(const ScreenPicture& picture, const std::string& path) {
-    const std::size_t rowSize = (static_cast<std::size_t>(picture.Width) * 3 + 3) & ~std::size_t{3};
-    const std::size_t imageSize = rowSize * static_cast<std::size_t>(picture.Height);
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER header = {};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + imageSize);
-    header.biSize = sizeof header;
-    header.biWidth = picture.Width;
-    header.biHeight = picture.Height; // bottom row first
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(imageSize);
+namespace {
 
-    std::vector<std::uint8_t> bytes(file.bfOffBits + imageSize, 0);
-    std::memcpy(bytes.data(), &file, sizeof file);
-    std::memcpy(bytes.data() + sizeof file, &header, sizeof header);
-    for (int y = 0; y < picture.Height; ++y) {
-        std::uint8_t* row = bytes.data() + file.bfOffBits +
-                            rowSize * static_cast<std::size_t>(picture.Height - 1 - y);
-        for (int x = 0; x < picture.Width; ++x) {
-            const COLORREF colour = picture.At(x, y);
-            row[x * 3] = GetBValue(colour);
-            row[x * 3 + 1] = GetGValue(colour);
-            row[x * 3 + 2] = GetRValue(colour);
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
         }
     }
-    return WriteWholeFile(path, bytes.data(), bytes.size());
+    return ~crc;
 }
 
-std::string TestProgramFolder() {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    return FolderOf(self) + "\\";
+void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+void AppendChunk(std::vector<std::uint8_t>& out, const char type[5],
+                 const std::vector<std::uint8_t>& data) {
+    AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    AppendBigEndian(out, Crc32(typed.data(), typed.size()));
+}
+
+// A zlib stream of stored (uncompressed) deflate blocks.
+std::vector<std::uint8_t> StoredZlib(const std::vector<std::uint8_t>& raw) {
+    std::vector<std::uint8_t> out = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+        const std::size_t size = std::min<std::size_t>(raw.size() - at, 0xFFFF);
+        out.push_back(at + size == raw.size() ? 1 : 0);
+        out.push_back(static_cast<std::uint8_t>(size));
+        out.push_back(static_cast<std::uint8_t>(size >> 8));
+        out.push_back(static_cast<std::uint8_t>(~size));
+        out.push_back(static_cast<std::uint8_t>(~size >> 8));
+        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                   raw.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    } while (at < raw.size());
+    std::uint32_t a = 1;
+    std::uint32_t b = 0;
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    AppendBigEndian(out, (b << 16) | a);
+    return out;
+}
+
+} // namespace
+
+bool WritePngFile(const std::string& path, const ScreenImage& image) {
+    if (image.Width <= 0 || image.Height <= 0) {
+        return false;
+    }
+    std::vector<std::uint8_t> header;
+    AppendBigEndian(header, static_cast<std::uint32_t>(image.Width));
+    AppendBigEndian(header, static_cast<std::uint32_t>(image.Height));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, no interlace
+
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < image.Height; ++y) {
+        rows.push_back(0); // no filter
+        for (int x = 0; x < image.Width; ++x) {
+            const COLORREF pixel = image.At(x, y);
+            rows.insert(rows.end(), {GetRValue(pixel), GetGValue(pixel), GetBValue(pixel)});
+        }
+    }
+
+    std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    AppendChunk(file, "IHDR", header);
+    AppendChunk(file, "IDAT", StoredZlib(rows));
+    AppendChunk(file, "IEND", {});
+    return WriteWholeFile(path, file.data(), file.size());
 }

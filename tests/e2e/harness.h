@@ -196,8 +196,8 @@ int CountMessageBoxes(DWORD processId);
 
 // ---- The program's own messages ----
 
-inline constexpr UINT TrayNotifyMessage = 0x802A; // callback of the notification-area entries
-inline constexpr UINT RefreshNowMessage = 0x802B; // a sample that does not advance the history
+inline constexpr UINT TrayCallbackMessage = 0x802A; // callback of the notification-area entries
+inline constexpr UINT RefreshNowMessage = 0x802B;   // a sample that does not advance the history
 inline constexpr UINT TrayEntryGpu1 = 4242;
 inline constexpr UINT TrayEntryGpu2 = 4243;
 
@@ -225,27 +225,24 @@ bool RemoveSetting(const char* key);
 // The whole text of Kelvane.ini (empty when it is missing).
 std::string SettingsFileText();
 
-// ---- Screen pictures ----
+// ---- Screen ----
 
-// Pixels of a screen area as COLORREF values (0x00BBGGRR), row by row from the top.
-struct ScreenPicture {
+// Pixels of a screen area, row by row from the top, as COLORREF values (0x00BBGGRR).
+struct ScreenImage {
     int Width = 0;
     int Height = 0;
     std::vector<COLORREF> Pixels;
-    COLORREF At(int x, int y) const {
-        return Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width) +
-                      static_cast<std::size_t>(x)];
-    }
+
+    COLORREF At(int x, int y) const { return Pixels[static_cast<std::size_t>(y * Width + x)]; }
 };
 
-// Copies what the screen shows in the area (screen coordinates). False when it cannot.
-bool CaptureScreen(const RECT& area, ScreenPicture* picture);
+// Copies an area of this desktop's screen, as it is composed of every program's windows.
+// False when the area is empty or cannot be read.
+bool CaptureScreen(const RECT& area, ScreenImage* image);
 
-// Writes the picture as a 24-bit Windows bitmap file.
-bool SaveBitmapFile(const ScreenPicture& picture, const std::string& path);
-
-// The folder of the test program (the build's program folder), with a trailing backslash.
-std::string TestProgramFolder();
+// Writes the image as a PNG file (8-bit RGB, uncompressed deflate blocks). True when the whole
+// file was written.
+bool WritePngFile(const std::string& path, const ScreenImage& image);
 
 // Polls condition() until it holds or the time is up.
 template <typename Condition>
