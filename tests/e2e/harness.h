@@ -217,9 +217,9 @@ bool TrayEntryExists(HWND owner, UINT entryId);
 
 // ---- Settings file ----
 
-// Removes a key from section "Settings" of Kelvane.ini. The profile functions skip a write that
-// would store the text already there, so a check that a key is NOT written again removes it
-// first and then expects it still missing.
+// Removes a key from section "Settings" of Kelvane.ini. Wine's profile functions leave the file
+// untouched when a write would store the text already there, so a check that a key is NOT
+// written again removes it first and then expects it still missing.
 bool RemoveSetting(const char* key);
 
 // The whole text of Kelvane.ini (empty when it is missing).
