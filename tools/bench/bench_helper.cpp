@@ -4,13 +4,13 @@
 // from outside (memory and CPU time from /proc) at the points this program names.
 //
 //   kelvane_bench session KELVANE MINIMAL TICKS ROUNDS IDLE_SECONDS
-//       Both programs run side by side: start-up, IDLE_SECONDS of waiting for their timers
-//       (while this process reads the simulated driver once per timer period), then ROUNDS
-//       rounds of: TICKS/ROUNDS ticks to the minimal program, as many to Kelvane with
-//       a temperature that changes at every reading (every tick renders a new icon), as many
-//       with an unchanged temperature, and as many thermal readings of the simulated driver in
-//       this process. Alternating the phases gives every figure the same share of the machine's
-//       changing load. Then both programs are closed.
+//       Both programs run side by side: start-up, five seconds to settle, IDLE_SECONDS of
+//       waiting for their timers (while this process reads the simulated driver once per timer
+//       period), then ROUNDS rounds of: TICKS/ROUNDS ticks to the minimal program, as many to
+//       Kelvane with a temperature that changes at every reading (every tick renders a new
+//       icon), as many with an unchanged temperature, and as many thermal readings of the
+//       simulated driver in this process. Alternating the phases gives every figure the same
+//       share of the machine's changing load. Then both programs are closed.
 //   kelvane_bench startup kelvane|minimal PROGRAM
 //       One start, timed, and the close.
 //
@@ -63,6 +63,8 @@ constexpr char SteadyCore[] = "gpu1.core = 50\n";
 // Kelvane's settings for the runs: hidden in the tray from the start, shortest interval, the
 // minimal program's timer period.
 constexpr int TimerPeriodSeconds = 4;
+// Time both programs get after start-up before the idle stretch begins.
+constexpr int SettleSeconds = 5;
 constexpr char TraySettings[] = "[Settings]\r\nRunHidden=1\r\nInterval=4\r\n";
 
 // ---- Output ----
@@ -368,6 +370,8 @@ int ReadDriver(int count) {
 // simulated driver at the same pace, once every timer period, which gives the driver's share
 // of an idle tick: a reading after seconds of sleep costs more than one in a quick series.
 bool IdleStretch(Session& s, int seconds) {
+    // The stretch measures waiting, not the last of the start-up work.
+    Sleep(SettleSeconds * 1000);
     const int kelvaneBefore = CountThermalReadings(s.Log);
     const int minimalBefore = ReadMinimalTicks(s.MinimalTicks);
     if (!Measure("idle-begin"))
