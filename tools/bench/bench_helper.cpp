@@ -69,7 +69,7 @@ constexpr char TraySettings[] = "[Settings]\r\nRunHidden=1\r\nInterval=4\r\n";
 
 // ---- Output ----
 
-void Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One line on stdout, flushed at once: the script waits for it.
 void Line(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
