@@ -65,6 +65,22 @@ void ApplyThreshold(HWND dialog) {
     WriteAlertThreshold(threshold);
 }
 
+using ChooseFontFunction = BOOL(WINAPI*)(LPCHOOSEFONTA);
+
+// The chooser's library is loaded the first time the chooser opens, not with the program: on some
+// systems it brings the printing libraries along, which would cost memory for the whole run of a
+// program that sits in the tray.
+ChooseFontFunction FontChooser() {
+    static ChooseFontFunction chooser = nullptr;
+    if (chooser == nullptr) {
+        HMODULE library = LoadLibraryExA("comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (library != nullptr)
+            chooser = reinterpret_cast<ChooseFontFunction>(
+                reinterpret_cast<void*>(GetProcAddress(library, "ChooseFontA")));
+    }
+    return chooser;
+}
+
 } // namespace
 
 void ApplyPendingChanges(HWND dialog, WORD command) {
@@ -91,7 +107,8 @@ void ChooseIconFont(HWND dialog) {
     choice.nFontType = SCREEN_FONTTYPE;
     choice.nSizeMin = 2;
     choice.nSizeMax = 16;
-    if (!ChooseFontA(&choice))
+    ChooseFontFunction chooseFont = FontChooser();
+    if (chooseFont == nullptr || !chooseFont(&choice))
         return;
     Monitor.IconFont = font;
     Monitor.IconFont.lfQuality = NONANTIALIASED_QUALITY;
