@@ -214,12 +214,13 @@ class FaultInjectionTest : public KelvaneEndToEnd {
         }
     }
 
-    // Posts `ticks` sampling ticks, waits until GPU 1 was read for each, then answers every box
-    // that is open at that moment and returns what they showed. A box raised by a tick exists
-    // before the tick's modal loop lets the next tick through, so none is missed.
+    // Posts `ticks` sampling ticks and one more behind them, waits until GPU 1 was read for
+    // each, then answers every box that is open at that moment and returns what they showed. A
+    // box raised by a tick exists before its modal loop lets the next tick through, so none
+    // raised by the `ticks` ticks is missed.
     std::vector<MessageBoxView> TickAndCollectBoxes(HWND dialog, int ticks) {
-        const int target = ThermalCalls(1) + ticks;
-        for (int i = 0; i < ticks; ++i) {
+        const int target = ThermalCalls(1) + ticks + 1;
+        for (int i = 0; i <= ticks; ++i) {
             EXPECT_TRUE(PostToWindow(dialog, WM_TIMER, SampleTimerId));
         }
         EXPECT_TRUE(WaitUntil([&] { return ThermalCalls(1) >= target || !IsRunning(First); }))
@@ -255,12 +256,16 @@ class FaultInjectionTest : public KelvaneEndToEnd {
     }
 
     // A start that must end with exit code 0 after exactly these boxes.
+    // A start that must end with exit code 0 after exactly these boxes, before it touches the
+    // data files: the history of an earlier run stays as it was.
     void ExpectEndAfterBoxes(const std::vector<ExpectedBox>& boxes) {
+        ASSERT_TRUE(WriteHistoryFile(PatternHistory()));
         const StartResult result = StartAnsweringBoxes();
         EXPECT_TRUE(SameBoxes(result.Boxes, boxes));
         ASSERT_TRUE(result.Ended) << "the program did not end";
         EXPECT_EQ(result.ExitCode, 0u);
-        EXPECT_FALSE(DataFolderExists()) << "start-up went on past the driver";
+        EXPECT_TRUE(SameHistory(ReadFileBytes(HistoryFilePath()), PatternHistory()));
+        EXPECT_FALSE(FileExists(SettingsFilePath())) << "start-up went on past the driver";
     }
 
     // A start that must keep running after exactly these boxes, also through a few more ticks.
@@ -435,7 +440,8 @@ TEST_F(FaultInjectionTest, ThermalStatusesChangingFromCallToCallAreSampledSilent
     ASSERT_NE(dialog, nullptr);
 
     // Ticks and refreshes in a known order; every message reads GPU 1, then GPU 2.
-    std::vector<bool> advancing = {true, true, true, true}; // the first sample and three ticks
+    // Every reading after start-up's so far was a tick.
+    std::vector<bool> advancing(static_cast<std::size_t>(ThermalCalls(1) - 1), true);
     for (int i = 0; i < 60; ++i) {
         const bool refresh = i % 7 == 3;
         ASSERT_TRUE(refresh ? PostToWindow(dialog, WmRefreshNow)
@@ -586,8 +592,9 @@ TEST_F(FaultInjectionTest, GpuCountFlappingOverDisplayChanges) {
         // The display change posts one sample.
         ASSERT_TRUE(WaitUntil([&] { return ThermalCalls(1) > gpu1Reads; }));
         EXPECT_TRUE(TickAndCollectBoxes(dialog, 1).empty());
-        EXPECT_EQ(ThermalCalls(1), gpu1Reads + 2);
-        EXPECT_EQ(ThermalCalls(2), gpu2Reads + (step.Dual ? 2 : 0));
+        // The display change's sample and the two ticks read GPU 2 only while it is monitored.
+        EXPECT_EQ(ThermalCalls(1), gpu1Reads + 3);
+        EXPECT_EQ(ThermalCalls(2), gpu2Reads + (step.Dual ? 3 : 0));
         // The name is asked again only when the query succeeded with a GPU.
         EXPECT_EQ(CountSimCalls("NvAPI_GPU_GetFullName"), names + (step.Gpus > 0 ? 1 : 0));
         EXPECT_TRUE(WaitUntil([&] { return SortedTrayTooltips() == (step.Dual ? dual : single); }))
