@@ -26,6 +26,8 @@ constexpr int SaveCommand = 40002;
 constexpr int Rounds = 250;
 // Tick-and-save pairs posted per round; the kill falls somewhere among them.
 constexpr int BurstPairs = 12;
+// Starts that may end by themselves before the first sample (see CountStartThatEndedItself).
+constexpr int MostStartsEndingThemselves = 2;
 // Longest random delay between reaching the chosen tick and the kill.
 constexpr int LongestKillDelayMicroseconds = 16000;
 
@@ -142,6 +144,24 @@ class CrashSafetyTest : public KelvaneEndToEnd {
         return Dialog != nullptr && WaitForGpu1Readings(2, First);
     }
 
+    // Under Wine 8 a starting process very rarely (here about once in a few thousand starts,
+    // under load) dies inside Wine's own GDI set-up, in gdi32 reading a null GDI handle table,
+    // before the program's code gets far. A start that ends by itself before its first sample
+    // cannot have touched the history file, which is written only by saves that come later: it
+    // is counted, checked for exactly that and repeated, a few times at most. A start that
+    // hangs, or shows something other than the vendor warning, still fails the test.
+    void CountStartThatEndedItself(const HistoryImage& previous, int* startsEnded) {
+        ASSERT_FALSE(IsRunning(First)) << "the program did not reach its first sample";
+        DWORD exitCode = 0;
+        GetExitCodeProcess(First.Process, &exitCode);
+        std::printf("a start ended by itself with exit code 0x%lX\n", exitCode);
+        StopProcess(&First);
+        constexpr DWORD FirstExceptionCode = 0xC0000000;
+        ASSERT_GE(exitCode, FirstExceptionCode) << "a start ended normally before its first sample";
+        ASSERT_TRUE(SameHistory(ReadFileBytes(HistoryFilePath()), previous));
+        ASSERT_LE(++*startsEnded, MostStartsEndingThemselves);
+    }
+
     HWND Dialog = nullptr;
 };
 
@@ -155,10 +175,13 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
     int keptPrevious = 0;
     int replaced = 0;
     int temporaryLeft = 0;
+    int startsEnded = 0;
     const ULONGLONG started = GetTickCount64();
     for (int round = 0; round < Rounds; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
-        ASSERT_TRUE(StartToSampling()) << "the program did not reach its first sample";
+        while (!StartToSampling()) {
+            ASSERT_NO_FATAL_FAILURE(CountStartThatEndedItself(previous, &startsEnded));
+        }
 
         // Ticks and saves alternate; the kill comes after the chosen tick was read, plus a
         // random delay. A chosen tick of 0 kills before the burst is even posted.
@@ -196,8 +219,8 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
     }
     const ULONGLONG elapsed = GetTickCount64() - started;
     std::printf("%d kills in %llu ms: %d left the previous file, %d a new whole one; a temporary "
-                "file was left %d times\n",
-                Rounds, elapsed, keptPrevious, replaced, temporaryLeft);
+                "file was left %d times; %d starts ended by themselves\n",
+                Rounds, elapsed, keptPrevious, replaced, temporaryLeft, startsEnded);
 
     // After all that, a normal run continues from the last file and leaves no temporary file.
     ASSERT_TRUE(StartToSampling());

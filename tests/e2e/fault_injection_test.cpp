@@ -255,7 +255,6 @@ class FaultInjectionTest : public KelvaneEndToEnd {
         return view;
     }
 
-    // A start that must end with exit code 0 after exactly these boxes.
     // A start that must end with exit code 0 after exactly these boxes, before it touches the
     // data files: the history of an earlier run stays as it was.
     void ExpectEndAfterBoxes(const std::vector<ExpectedBox>& boxes) {
