@@ -23,10 +23,11 @@ start_private_display || exit 1
 # started and stopped for every test process.
 build/windows/wine-run --prepare
 WINEPREFIX="$prefix" "$(find_wineserver)" -p
-# Start the desktop process now, with its output going nowhere: started later by a test, it
-# would inherit that test's output pipe and hold it open after the test ends.
-WINEPREFIX="$prefix" WINEDEBUG=-all "$(find_wine)" rundll32 user32.dll,GetDesktopWindow \
-    >/dev/null 2>&1
+# Start the desktop process (the tray host) now, with its output going nowhere: started later by
+# a test, it would inherit that test's output pipe and hold it open after the test ends. The
+# keeper's hidden window keeps it alive between tests until the wineserver is stopped.
+WINEPREFIX="$prefix" WINEDEBUG=-all "$(find_wine)" build/windows/bin/desktop_keeper.exe \
+    >/dev/null 2>&1 &
 
 echo "== native rules (ASan, UBSan)"
 ctest --preset native -j"$(nproc)" || status=1

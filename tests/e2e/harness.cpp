@@ -2,8 +2,10 @@
 
 #include "support/sim_scenario.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -504,4 +506,205 @@ std::string ReadControlText(HWND dialog, int controlId) {
         return {};
     }
     return text;
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, StateTimeoutMs,
+                             &result)) {
+        return 0;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+bool SetControlText(HWND dialog, int controlId, const std::string& text) {
+    HWND control = GetDlgItem(dialog, controlId);
+    return control &&
+           SendToWindow(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+}
+
+int CountMessageBoxes(DWORD processId) {
+    int count = 0;
+    for (HWND window : DialogWindowsOf(processId)) {
+        if (IsMessageBox(window) && IsWindowVisible(window)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// ---- The program's own messages ----
+
+bool RefreshAndWait(const ChildProcess& child, HWND dialog) {
+    const int before = CountSimCalls(ThermalCall, 1);
+    if (!PostToWindow(dialog, RefreshNowMessage)) {
+        return false;
+    }
+    bool read = false;
+    WaitUntil([&] {
+        read = CountSimCalls(ThermalCall, 1) > before;
+        return read || !IsRunning(child);
+    });
+    if (!read) {
+        return false;
+    }
+    // The program handles a message sent from another thread when it next waits: after the
+    // refresh, unless the refresh itself waited on another program (as a tray update does).
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, StateTimeoutMs, &result) !=
+           0;
+}
+
+bool ClickTrayEntry(HWND dialog, UINT entryId) {
+    return PostToWindow(dialog, TrayCallbackMessage, entryId, WM_LBUTTONDOWN);
+}
+
+bool TrayEntryExists(HWND owner, UINT entryId) {
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = owner;
+    probe.uID = entryId;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// ---- Settings file ----
+
+bool RemoveSetting(const char* key) {
+    return WritePrivateProfileStringA("Settings", key, nullptr, SettingsFilePath().c_str()) !=
+           FALSE;
+}
+
+std::string SettingsFileText() {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(SettingsFilePath());
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// ---- Screen ----
+
+bool CaptureScreen(const RECT& area, ScreenImage* image) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    HDC screen = GetDC(nullptr);
+    if (!screen) {
+        return false;
+    }
+    bool copied = false;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory && bitmap) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
+        SelectObject(memory, previous);
+        GdiFlush();
+    }
+    if (copied) {
+        // The section holds 0x00RRGGBB per pixel; COLORREF is 0x00BBGGRR.
+        const auto* source = static_cast<const std::uint32_t*>(bits);
+        image->Width = width;
+        image->Height = height;
+        image->Pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        for (std::size_t i = 0; i < image->Pixels.size(); ++i) {
+            const std::uint32_t pixel = source[i];
+            image->Pixels[i] = RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+        }
+    }
+    if (bitmap) {
+        DeleteObject(bitmap);
+    }
+    if (memory) {
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    return copied;
+}
+
+namespace {
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+void AppendChunk(std::vector<std::uint8_t>& out, const char type[5],
+                 const std::vector<std::uint8_t>& data) {
+    AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    AppendBigEndian(out, Crc32(typed.data(), typed.size()));
+}
+
+// A zlib stream of stored (uncompressed) deflate blocks.
+std::vector<std::uint8_t> StoredZlib(const std::vector<std::uint8_t>& raw) {
+    std::vector<std::uint8_t> out = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+        const std::size_t size = std::min<std::size_t>(raw.size() - at, 0xFFFF);
+        out.push_back(at + size == raw.size() ? 1 : 0);
+        out.push_back(static_cast<std::uint8_t>(size));
+        out.push_back(static_cast<std::uint8_t>(size >> 8));
+        out.push_back(static_cast<std::uint8_t>(~size));
+        out.push_back(static_cast<std::uint8_t>(~size >> 8));
+        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                   raw.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    } while (at < raw.size());
+    std::uint32_t a = 1;
+    std::uint32_t b = 0;
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    AppendBigEndian(out, (b << 16) | a);
+    return out;
+}
+
+} // namespace
+
+bool WritePngFile(const std::string& path, const ScreenImage& image) {
+    if (image.Width <= 0 || image.Height <= 0) {
+        return false;
+    }
+    std::vector<std::uint8_t> header;
+    AppendBigEndian(header, static_cast<std::uint32_t>(image.Width));
+    AppendBigEndian(header, static_cast<std::uint32_t>(image.Height));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, no interlace
+
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < image.Height; ++y) {
+        rows.push_back(0); // no filter
+        for (int x = 0; x < image.Width; ++x) {
+            const COLORREF pixel = image.At(x, y);
+            rows.insert(rows.end(), {GetRValue(pixel), GetGValue(pixel), GetBValue(pixel)});
+        }
+    }
+
+    std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    AppendChunk(file, "IHDR", header);
+    AppendChunk(file, "IDAT", StoredZlib(rows));
+    AppendChunk(file, "IEND", {});
+    return WriteWholeFile(path, file.data(), file.size());
 }

@@ -182,6 +182,68 @@ bool PostKey(HWND window, UINT virtualKey);
 // edit controls, whose text is kept by the control itself). Empty when the control is missing.
 std::string ReadControlText(HWND dialog, int controlId);
 
+// Sends a message to a window of another process and gives its result, 0 when it was not
+// handled in time. Only for messages without pointers, or whose pointers the system carries
+// between processes (WM_SETTEXT, WM_GETTEXT, CB_GETLBTEXT).
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// Replaces a control's text with WM_SETTEXT, as pasting would; an edit control then notifies
+// its dialog with EN_CHANGE. True when the control took the text.
+bool SetControlText(HWND dialog, int controlId, const std::string& text);
+
+// Number of visible message boxes the process shows.
+int CountMessageBoxes(DWORD processId);
+
+// ---- The program's own messages ----
+
+inline constexpr UINT TrayCallbackMessage = 0x802A; // callback of the notification-area entries
+inline constexpr UINT RefreshNowMessage = 0x802B;   // a sample that does not advance the history
+inline constexpr UINT TrayEntryGpu1 = 4242;
+inline constexpr UINT TrayEntryGpu2 = 4243;
+
+// Posts a refresh and waits until the program has read GPU 1 for it and finished handling it
+// (false when it ended first). Messages posted to the program before it have then been handled,
+// modal boxes or not. A timer sample in between can end the wait early, so use it before
+// checking that something did NOT happen: an early end can only let such a check see less,
+// never fail it.
+bool RefreshAndWait(const ChildProcess& child, HWND dialog);
+
+// Posts a left-button press on a notification-area entry, as the shell reports it.
+bool ClickTrayEntry(HWND dialog, UINT entryId);
+
+// Whether the notification area holds this entry of the window (of any process): a
+// modification that names no member changes nothing and succeeds only for an existing entry.
+bool TrayEntryExists(HWND owner, UINT entryId);
+
+// ---- Settings file ----
+
+// Removes a key from section "Settings" of Kelvane.ini. Wine's profile functions leave the file
+// untouched when a write would store the text already there, so a check that a key is NOT
+// written again removes it first and then expects it still missing.
+bool RemoveSetting(const char* key);
+
+// The whole text of Kelvane.ini (empty when it is missing).
+std::string SettingsFileText();
+
+// ---- Screen ----
+
+// Pixels of a screen area, row by row from the top, as COLORREF values (0x00BBGGRR).
+struct ScreenImage {
+    int Width = 0;
+    int Height = 0;
+    std::vector<COLORREF> Pixels;
+
+    COLORREF At(int x, int y) const { return Pixels[static_cast<std::size_t>(y * Width + x)]; }
+};
+
+// Copies an area of this desktop's screen, as it is composed of every program's windows.
+// False when the area is empty or cannot be read.
+bool CaptureScreen(const RECT& area, ScreenImage* image);
+
+// Writes the image as a PNG file (8-bit RGB, uncompressed deflate blocks). True when the whole
+// file was written.
+bool WritePngFile(const std::string& path, const ScreenImage& image);
+
 // Polls condition() until it holds or the time is up.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs = StateTimeoutMs) {

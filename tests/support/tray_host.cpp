@@ -24,27 +24,43 @@ BOOL CALLBACK CollectTooltip(HWND window, LPARAM param) {
     return TRUE;
 }
 
-// One tool's text: the tool record and the text buffer live in the host's memory, since the
-// tooltip control writes through the pointers it is given.
-std::string ToolText(HANDLE host, char* remote, HWND tooltip, int index) {
+// The screen area of a tool: the window it stands for, or its rectangle in the client area of
+// the window it belongs to.
+RECT ToolArea(const TTTOOLINFOA& tool) {
+    RECT area = {};
+    if (tool.uFlags & TTF_IDISHWND) {
+        GetWindowRect(reinterpret_cast<HWND>(tool.uId), &area);
+    } else {
+        area = tool.rect;
+        MapWindowPoints(tool.hwnd, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    }
+    return area;
+}
+
+// One tool: the tool record and the text buffer live in the host's memory, since the tooltip
+// control writes through the pointers it is given.
+TrayEntryView ReadTool(HANDLE host, char* remote, HWND tooltip, int index) {
     constexpr std::size_t TextOffset = 512;
     constexpr std::size_t TextSize = 512;
+    TrayEntryView entry = {};
     TTTOOLINFOA tool = {};
     tool.cbSize = sizeof tool;
     if (!WriteProcessMemory(host, remote, &tool, sizeof tool, nullptr))
-        return {};
+        return entry;
     if (!SendMessageA(tooltip, TTM_ENUMTOOLSA, static_cast<WPARAM>(index),
                       reinterpret_cast<LPARAM>(remote)))
-        return {};
+        return entry;
     if (!ReadProcessMemory(host, remote, &tool, sizeof tool, nullptr))
-        return {};
+        return entry;
+    entry.Area = ToolArea(tool);
     char text[TextSize] = {};
     tool.lpszText = remote + TextOffset;
     WriteProcessMemory(host, remote, &tool, sizeof tool, nullptr);
     WriteProcessMemory(host, remote + TextOffset, text, sizeof text, nullptr);
     SendMessageA(tooltip, TTM_GETTEXTA, TextSize, reinterpret_cast<LPARAM>(remote));
     ReadProcessMemory(host, remote + TextOffset, text, sizeof text - 1, nullptr);
-    return std::string(text, strnlen(text, sizeof text - 1));
+    entry.Tip.assign(text, strnlen(text, sizeof text - 1));
+    return entry;
 }
 
 } // namespace
@@ -59,11 +75,11 @@ bool WaitForTrayHost(DWORD timeoutMs) {
     return true;
 }
 
-std::vector<std::string> TrayTooltips() {
-    std::vector<std::string> tips;
+std::vector<TrayEntryView> TrayEntries() {
+    std::vector<TrayEntryView> entries;
     HWND trayHost = FindWindowA(TrayHostClass, nullptr);
     if (!trayHost)
-        return tips;
+        return entries;
     TooltipSearch search = {};
     GetWindowThreadProcessId(trayHost, &search.HostProcess);
     EnumWindows(CollectTooltip, reinterpret_cast<LPARAM>(&search));
@@ -71,17 +87,24 @@ std::vector<std::string> TrayTooltips() {
     HANDLE host = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
                               search.HostProcess);
     if (!host)
-        return tips;
+        return entries;
     auto* remote = static_cast<char*>(
         VirtualAllocEx(host, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (remote) {
         for (HWND tooltip : search.Tooltips) {
             const int count = static_cast<int>(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0));
             for (int index = 0; index < count; ++index)
-                tips.push_back(ToolText(host, remote, tooltip, index));
+                entries.push_back(ReadTool(host, remote, tooltip, index));
         }
         VirtualFreeEx(host, remote, 0, MEM_RELEASE);
     }
     CloseHandle(host);
+    return entries;
+}
+
+std::vector<std::string> TrayTooltips() {
+    std::vector<std::string> tips;
+    for (const TrayEntryView& entry : TrayEntries())
+        tips.push_back(entry.Tip);
     return tips;
 }
