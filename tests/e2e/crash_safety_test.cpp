@@ -58,12 +58,12 @@ bool FileExists(const std::string& path) {
 
 // The histories a round could have saved: the one it loaded, moved on by each of its samples
 // in turn (the first reading of each GPU is start-up's, not a sample).
-std::vector<HistoryImage> PossibleSaves(const HistoryImage& loaded) {
+std::vector<HistoryBytes> PossibleSaves(const HistoryBytes& loaded) {
     const std::vector<std::string> log = SimCallLog();
     const std::vector<LoggedReading> gpu1 = LoggedReadingsOf(log, 1);
     const std::vector<LoggedReading> gpu2 = LoggedReadingsOf(log, 2);
-    std::vector<HistoryImage> saves;
-    HistoryImage image = loaded;
+    std::vector<HistoryBytes> saves;
+    HistoryBytes image = loaded;
     for (std::size_t i = 1; i < gpu1.size(); ++i) {
         // A kill between the two readings of a tick leaves a tick without its GPU 2 reading;
         // such a tick never reached its save.
@@ -150,7 +150,7 @@ class CrashSafetyTest : public KelvaneEndToEnd {
     // cannot have touched the history file, which is written only by saves that come later: it
     // is counted, checked for exactly that and repeated, a few times at most. A start that
     // hangs, or shows something other than the vendor warning, still fails the test.
-    void CountStartThatEndedItself(const HistoryImage& previous, int* startsEnded) {
+    void CountStartThatEndedItself(const HistoryBytes& previous, int* startsEnded) {
         ASSERT_FALSE(IsRunning(First)) << "the program did not reach its first sample";
         DWORD exitCode = 0;
         GetExitCodeProcess(First.Process, &exitCode);
@@ -171,7 +171,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
     ASSERT_TRUE(WriteHistoryFile(PatternHistory()));
 
     std::mt19937 random(0x4B656C76);
-    HistoryImage previous = PatternHistory();
+    HistoryBytes previous = PatternHistory();
     int keptPrevious = 0;
     int replaced = 0;
     int temporaryLeft = 0;
@@ -200,7 +200,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
         StopProcess(&First);
 
         bool exists = false;
-        const HistoryImage file = ReadFileBytes(HistoryFilePath(), &exists);
+        const HistoryBytes file = ReadFileBytes(HistoryFilePath(), &exists);
         ASSERT_TRUE(exists) << "the kill left no history file";
         temporaryLeft += FileExists(HistoryTempPath()) ? 1 : 0;
         if (file == previous) {
@@ -208,7 +208,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
             continue;
         }
         bool whole = false;
-        for (const HistoryImage& save : PossibleSaves(previous)) {
+        for (const HistoryBytes& save : PossibleSaves(previous)) {
             whole = whole || file == save;
         }
         ASSERT_TRUE(whole) << "the file is neither the previous one nor a whole new one: "
@@ -225,7 +225,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
     // After all that, a normal run continues from the last file and leaves no temporary file.
     ASSERT_TRUE(StartToSampling());
     CloseAndExpectExitZero(Dialog);
-    const std::vector<HistoryImage> expected = PossibleSaves(previous);
+    const std::vector<HistoryBytes> expected = PossibleSaves(previous);
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(SameHistory(ReadFileBytes(HistoryFilePath()), expected.back()));
     EXPECT_FALSE(FileExists(HistoryTempPath()));

@@ -285,9 +285,9 @@ class FaultInjectionTest : public KelvaneEndToEnd {
 
     // Closes, expects exit code 0 and the history file that the samples since the start make
     // from `loaded`, each sample storing GPU 1's reading (GPU 2's slot stays NoReading).
-    void CloseExpectingSingleGpuHistory(HWND dialog, const HistoryImage& loaded) {
+    void CloseExpectingSingleGpuHistory(HWND dialog, const HistoryBytes& loaded) {
         CloseAndExpectExitZero(dialog);
-        HistoryImage expected = loaded;
+        HistoryBytes expected = loaded;
         const std::vector<LoggedReading> readings = LoggedReadingsOf(SimCallLog(), 1);
         for (std::size_t i = 1; i < readings.size(); ++i) { // the first is start-up's
             expected = Advanced(expected, HistoryByteOf(readings[i]));
@@ -457,7 +457,7 @@ TEST_F(FaultInjectionTest, ThermalStatusesChangingFromCallToCallAreSampledSilent
     const std::vector<LoggedReading> gpu2 = LoggedReadingsOf(log, 2);
     ASSERT_EQ(gpu1.size(), advancing.size() + 1);
     ASSERT_EQ(gpu2.size(), advancing.size() + 1);
-    HistoryImage expected = EmptyHistory();
+    HistoryBytes expected = EmptyHistory();
     for (std::size_t i = 0; i < advancing.size(); ++i) {
         if (advancing[i]) {
             expected = Advanced(expected, HistoryByteOf(gpu1[i + 1]), HistoryByteOf(gpu2[i + 1]));
@@ -504,7 +504,7 @@ TEST_F(FaultInjectionTest, SensorCountZeroNegativeOrAboveThree) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(ReadControlText(dialog, ThresholdControl), sensors.Threshold);
         CloseAndExpectExitZero(dialog);
-        const HistoryImage history = ReadFileBytes(HistoryFilePath());
+        const HistoryBytes history = ReadFileBytes(HistoryFilePath());
         ASSERT_EQ(history.size(), HistoryImageSize);
         EXPECT_EQ(history[0], sensors.Core);
         StopProcess(&First);
@@ -632,12 +632,12 @@ TEST_F(FaultInjectionTest, DataFolderBlockedByAFileRunsOnDefaultsAndSavesNothing
     CloseAndExpectExitZero(dialog);
 
     EXPECT_FALSE(IsFolder(blocker));
-    const HistoryImage kept = ReadFileBytes(blocker);
+    const HistoryBytes kept = ReadFileBytes(blocker);
     EXPECT_EQ(std::string(kept.begin(), kept.end()), content);
 }
 
 TEST_F(FaultInjectionTest, ReadOnlyHistoryFileLoadsButIsNeverReplaced) {
-    const HistoryImage pattern = PatternHistory();
+    const HistoryBytes pattern = PatternHistory();
     ASSERT_TRUE(WriteHistoryFile(pattern));
     ASSERT_TRUE(SetFileAttributesA(HistoryFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
 
@@ -659,7 +659,7 @@ TEST_F(FaultInjectionTest, LockedHistoryFileIsEitherKeptOrReplacedWhole) {
     // a save either fails (a file open elsewhere cannot be replaced; Wine 8 refuses it too,
     // whatever the sharing) or, where a system lets the move through, replaces it whole. Either
     // way the file is whole afterwards, never short or mixed, and no temporary file is left.
-    const HistoryImage pattern = PatternHistory();
+    const HistoryBytes pattern = PatternHistory();
     ASSERT_TRUE(WriteHistoryFile(pattern));
     HANDLE lock = CreateFileA(HistoryFilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -677,12 +677,12 @@ TEST_F(FaultInjectionTest, LockedHistoryFileIsEitherKeptOrReplacedWhole) {
     EXPECT_EQ(exitCode, 0u);
     CloseHandle(lock);
 
-    HistoryImage whole = EmptyHistory();
+    HistoryBytes whole = EmptyHistory();
     const std::vector<LoggedReading> readings = LoggedReadingsOf(SimCallLog(), 1);
     for (std::size_t i = 1; i < readings.size(); ++i) {
         whole = Advanced(whole, HistoryByteOf(readings[i]));
     }
-    const HistoryImage file = ReadFileBytes(HistoryFilePath());
+    const HistoryBytes file = ReadFileBytes(HistoryFilePath());
     EXPECT_TRUE(file == pattern || file == whole)
         << "neither the old file nor the new one: " << SameHistory(file, whole).message();
     std::printf("locked history file %s\n", file == pattern ? "kept" : "replaced whole");

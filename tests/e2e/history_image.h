@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
-using HistoryImage = std::vector<std::uint8_t>;
+using HistoryBytes = std::vector<std::uint8_t>;
 
 inline constexpr std::size_t HistoryImageSize = 512;
 inline constexpr std::size_t TraceLength = 256;
 inline constexpr std::uint8_t NoReadingByte = 255;
 
-inline HistoryImage EmptyHistory() {
-    return HistoryImage(HistoryImageSize, NoReadingByte);
+inline HistoryBytes EmptyHistory() {
+    return HistoryBytes(HistoryImageSize, NoReadingByte);
 }
 
 // History bytes with every position distinct from its neighbours and no NoReading byte.
-inline HistoryImage PatternHistory(std::size_t size = HistoryImageSize) {
-    HistoryImage bytes(size);
+inline HistoryBytes PatternHistory(std::size_t size = HistoryImageSize) {
+    HistoryBytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<std::uint8_t>(i % 200);
     }
@@ -30,9 +30,9 @@ inline HistoryImage PatternHistory(std::size_t size = HistoryImageSize) {
 
 // The image after one sample: both traces move one place back and take the new values at
 // index 0.
-inline HistoryImage Advanced(const HistoryImage& image, std::uint8_t gpu1,
+inline HistoryBytes Advanced(const HistoryBytes& image, std::uint8_t gpu1,
                              std::uint8_t gpu2 = NoReadingByte) {
-    HistoryImage next(HistoryImageSize);
+    HistoryBytes next(HistoryImageSize);
     for (std::size_t trace = 0; trace < 2; ++trace) {
         const std::size_t base = trace * TraceLength;
         next[base] = trace == 0 ? gpu1 : gpu2;
@@ -44,8 +44,8 @@ inline HistoryImage Advanced(const HistoryImage& image, std::uint8_t gpu1,
 }
 
 // Compares two history images and names the first byte that differs instead of printing both.
-inline testing::AssertionResult SameHistory(const HistoryImage& actual,
-                                            const HistoryImage& expected) {
+inline testing::AssertionResult SameHistory(const HistoryBytes& actual,
+                                            const HistoryBytes& expected) {
     if (actual.size() != expected.size()) {
         return testing::AssertionFailure()
                << "the file holds " << actual.size() << " bytes, not " << expected.size();
