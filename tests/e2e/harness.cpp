@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include "support/sim_scenario.h"
+#include "support/window_text.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -106,18 +107,6 @@ std::vector<char> BuildEnvironment(const EnvironmentEntries& overrides) {
     return block;
 }
 
-std::string WindowText(HWND window) {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ClassName(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 struct DialogSearch {
     DWORD ProcessId;
     std::vector<HWND> Found;
@@ -127,14 +116,14 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<DialogSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->ProcessId && ClassName(window) == "#32770") {
+    if (owner == search->ProcessId && WindowClass(window) == "#32770") {
         search->Found.push_back(window);
     }
     return TRUE;
 }
 
 BOOL CALLBACK CollectMainDialogs(HWND window, LPARAM parameter) {
-    if (ClassName(window) == "#32770" && IsMainDialog(window)) {
+    if (WindowClass(window) == "#32770" && IsMainDialog(window)) {
         reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
     }
     return TRUE;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "history_image.h"
 
 inline constexpr std::uint8_t EmptyHistoryByte = 255;
 
@@ -65,18 +66,7 @@ inline testing::AssertionResult HistoryFileHolds(const std::vector<std::uint8_t>
     if (!exists) {
         return testing::AssertionFailure() << "no history file";
     }
-    if (actual.size() != expected.size()) {
-        return testing::AssertionFailure()
-               << "the file holds " << actual.size() << " bytes, not " << expected.size();
-    }
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        if (actual[i] != expected[i]) {
-            return testing::AssertionFailure()
-                   << "trace " << (i / 256 + 1) << " index " << (i % 256) << " holds "
-                   << int{actual[i]} << ", expected " << int{expected[i]};
-        }
-    }
-    return testing::AssertionSuccess();
+    return SameHistory(actual, expected);
 }
 
 // Thermal readings of GPU 1 so far (start-up's included).

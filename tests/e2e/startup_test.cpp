@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "history_image.h"
 
 namespace {
 
 const std::vector<int> AbortRetryIgnore = {IDABORT, IDRETRY, IDIGNORE};
 const std::vector<int> OkOnly = {IDOK};
-
-constexpr std::uint8_t NoReadingByte = 255;
 
 // Handles the messages sent to this thread's windows while it waits for other processes.
 void PumpMessages() {
@@ -44,15 +43,6 @@ HWND TakeForeground() {
     return window;
 }
 
-// History bytes with every position distinct from its neighbours and no NoReading byte.
-std::vector<std::uint8_t> PatternBytes(std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(i % 200);
-    }
-    return bytes;
-}
-
 // The history file a single-GPU run writes at close after `samples` samples at `core` degrees,
 // starting from these traces: each sample pushes the traces one place back, GPU 1's trace
 // receiving the core value and GPU 2's trace NoReading.
@@ -67,23 +57,6 @@ std::vector<std::uint8_t> AfterSamples(const std::vector<std::uint8_t>& traces, 
         }
     }
     return expected;
-}
-
-// Compares two history images and names the first byte that differs, instead of printing both.
-testing::AssertionResult SameHistory(const std::vector<std::uint8_t>& actual,
-                                     const std::vector<std::uint8_t>& expected) {
-    if (actual.size() != expected.size()) {
-        return testing::AssertionFailure()
-               << "the file holds " << actual.size() << " bytes, not " << expected.size();
-    }
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        if (actual[i] != expected[i]) {
-            return testing::AssertionFailure()
-                   << "trace " << (i / 256 + 1) << " index " << (i % 256) << " holds "
-                   << int{actual[i]} << ", expected " << int{expected[i]};
-        }
-    }
-    return testing::AssertionSuccess();
 }
 
 // Samples taken by a single-GPU run: every thermal reading but the one at start-up.
@@ -369,11 +342,11 @@ TEST_F(StartupTest, ClosingWritesA512ByteHistoryThatTheNextStartContinues) {
 }
 
 TEST_F(StartupTest, HistoryFileOf511BytesLoadsAsEmpty) {
-    ExpectHistoryAfterClose(PatternBytes(511), std::vector<std::uint8_t>(512, NoReadingByte));
+    ExpectHistoryAfterClose(PatternHistory(511), std::vector<std::uint8_t>(512, NoReadingByte));
 }
 
 TEST_F(StartupTest, HistoryFileOf600BytesLoadsItsFirst512) {
-    const std::vector<std::uint8_t> file = PatternBytes(600);
+    const std::vector<std::uint8_t> file = PatternHistory(600);
     ExpectHistoryAfterClose(file, std::vector<std::uint8_t>(file.begin(), file.begin() + 512));
 }
 

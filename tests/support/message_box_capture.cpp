@@ -1,4 +1,5 @@
 #include "support/message_box_capture.h"
+#include "support/window_text.h"
 
 namespace {
 
@@ -13,18 +14,6 @@ thread_local CaptureState Capture;
 // Marks a box already recorded, for the case that it is activated more than once.
 constexpr char RecordedProperty[] = "KelvaneCapturedBox";
 
-std::string WindowText(HWND window) {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 struct BoxParts {
     bool OnlyStaticsAndButtons = true;
     HICON Icon = nullptr;
@@ -33,7 +22,7 @@ struct BoxParts {
 
 BOOL CALLBACK CollectPart(HWND child, LPARAM parameter) {
     BoxParts& parts = *reinterpret_cast<BoxParts*>(parameter);
-    std::string name = ClassOf(child);
+    std::string name = WindowClass(child);
     int id = GetDlgCtrlID(child);
     if (lstrcmpiA(name.c_str(), "Button") == 0) {
         if (id > 0 && id <= IDCONTINUE)
@@ -78,7 +67,7 @@ UINT ButtonType(const BoxParts& parts) {
 }
 
 void RecordAndClose(HWND box) {
-    if (ClassOf(box) != "#32770" || GetDlgItem(box, 0xFFFF) == nullptr ||
+    if (WindowClass(box) != "#32770" || GetDlgItem(box, 0xFFFF) == nullptr ||
         GetPropA(box, RecordedProperty) != nullptr)
         return;
     BoxParts parts;
