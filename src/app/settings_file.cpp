@@ -10,12 +10,21 @@ constexpr char Section[] = "Settings";
 
 // The value as GetPrivateProfileIntA reads it: the number the text begins with as a 32-bit
 // pattern, 0 when it begins with none, the default when the key is missing.
+// Without a settings path (the data folder's path was too long for it) every key reads as its
+// default and nothing is written.
+bool SettingsFileKnown() {
+    return Monitor.SettingsPath[0] != '\0';
+}
+
 std::uint32_t ReadNumber(const char* key, std::uint32_t fallback) {
+    if (!SettingsFileKnown())
+        return fallback;
     return GetPrivateProfileIntA(Section, key, static_cast<INT>(fallback), Monitor.SettingsPath);
 }
 
 void WriteKey(const char* key, const char* text) {
-    WritePrivateProfileStringA(Section, key, text, Monitor.SettingsPath);
+    if (SettingsFileKnown())
+        WritePrivateProfileStringA(Section, key, text, Monitor.SettingsPath);
 }
 
 void WriteUnsignedKey(const char* key, std::uint32_t value) {
@@ -41,8 +50,10 @@ void LoadIconFont() {
     font.lfItalic = ByteFromFile(ReadNumber("Italic", DefaultFontItalic));
     font.lfPitchAndFamily = ByteFromFile(ReadNumber("PitchAndFamily", DefaultPitchAndFamily));
     char faceName[FaceNameReadCapacity] = "";
-    GetPrivateProfileStringA(Section, "FaceName", DefaultFaceName, faceName, sizeof faceName,
-                             Monitor.SettingsPath);
+    CopyText(faceName, DefaultFaceName);
+    if (SettingsFileKnown())
+        GetPrivateProfileStringA(Section, "FaceName", DefaultFaceName, faceName, sizeof faceName,
+                                 Monitor.SettingsPath);
     CopyText(font.lfFaceName, faceName);
     font.lfQuality = NONANTIALIASED_QUALITY;
     Monitor.IconFont = font;

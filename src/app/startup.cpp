@@ -119,8 +119,7 @@ void ResolveDataFolder() {
         PathAddBackslashA(folder);
     AppendDataFolder(folder, "Ostrel-Tools");
     AppendDataFolder(folder, "Kelvane");
-    CopyText(Monitor.SettingsPath, folder);
-    CopyText(Monitor.HistoryPath, folder);
-    AppendText(Monitor.SettingsPath, "Kelvane.ini");
-    AppendText(Monitor.HistoryPath, "Kelvane.dat");
+    // A path that would not fit stays empty: that file is then neither read nor written.
+    DataFilePath(Monitor.SettingsPath, sizeof Monitor.SettingsPath, folder, "Kelvane.ini");
+    DataFilePath(Monitor.HistoryPath, sizeof Monitor.HistoryPath, folder, "Kelvane.dat");
 }

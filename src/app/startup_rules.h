@@ -1,6 +1,7 @@
 // Start-up decisions that need no platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The default alert threshold: GPU 1's limit, lowered to GPU 2's when that one was read and
@@ -11,3 +12,8 @@ std::uint32_t AlertThresholdFromLimits(std::uint32_t gpu1Limit, bool gpu2Read,
 // The display adapter passes the vendor check when its id is empty (no adapter found) or names
 // the NVIDIA vendor id.
 bool AdapterIdPassesVendorCheck(const char* deviceId);
+
+// Puts folder followed by name into dest (capacity bytes with the terminator). When the whole
+// name does not fit, dest is left empty rather than holding a cut name, which could name another
+// file (a cut "Kelvane.ini" and a cut "Kelvane.dat" are the same file); false then.
+bool DataFilePath(char* dest, std::size_t capacity, const char* folder, const char* name);

@@ -32,17 +32,18 @@ bool PrepareMonitor(HINSTANCE instance) {
 }
 
 // Keyboard shortcuts are translated before the dialog manager sees a key, so Esc arrives as
-// OK rather than as Cancel.
+// OK rather than as Cancel. Returns the code WM_QUIT carries, or 0 when the loop itself failed.
 WPARAM RunMessageLoop(HWND dialog, HACCEL accelerators) {
     MSG message = {};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    BOOL got = 0;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
         if (IsWindow(dialog) && (TranslateAcceleratorA(dialog, accelerators, &message) ||
                                  IsDialogMessageA(dialog, &message)))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return message.wParam;
+    return got == 0 ? message.wParam : 0;
 }
 
 } // namespace

@@ -25,7 +25,7 @@ GpuMonitor Monitor = {
     .ShownTemperature = {NoReading, NoReading},
     .GpuIcon = {},
     .DualGpu = false,
-    .HiddenToTray = false,
-    .DetailsShown = false,
-    .HelpBoxOpen = false,
+    .HiddenToTray = 0,
+    .DetailsShown = 0,
+    .HelpBoxOpen = 0,
 };

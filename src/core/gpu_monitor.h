@@ -44,10 +44,10 @@ struct GpuMonitor {
     HICON GpuIcon[MonitoredGpus];
     bool DualGpu;
 
-    // Main dialog.
-    bool HiddenToTray;
-    bool DetailsShown;
-    bool HelpBoxOpen;
+    // Main dialog: 32-bit flags, 0 or 1.
+    std::uint32_t HiddenToTray;
+    std::uint32_t DetailsShown;
+    std::uint32_t HelpBoxOpen;
 };
 
 extern GpuMonitor Monitor;

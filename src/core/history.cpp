@@ -6,7 +6,6 @@
 #include "app/localized.h"
 #include "core/gpu_monitor.h"
 #include "core/history_rules.h"
-#include "core/text_rules.h"
 #include "resource.h"
 
 namespace {
@@ -48,11 +47,9 @@ void AdvanceHistory(std::uint32_t gpu1Core, std::uint32_t gpu2Core) {
 
 bool SaveHistoryFile() {
     // The new file is written next to the old one and then moved over it in one step.
-    static constexpr char Suffix[] = ".new";
     char temporaryPath[PathCapacity];
-    if (CopyText(temporaryPath, Monitor.HistoryPath) + sizeof Suffix > sizeof temporaryPath)
+    if (!TemporarySiblingPath(temporaryPath, sizeof temporaryPath, Monitor.HistoryPath))
         return false;
-    AppendText(temporaryPath, Suffix);
     // A read-only file stays as its owner made it, and a folder is never replaced.
     DWORD attributes = GetFileAttributesA(Monitor.HistoryPath);
     if (attributes != INVALID_FILE_ATTRIBUTES &&

@@ -38,3 +38,14 @@ void ClearTrace(HistoryTrace& trace) {
 std::uint32_t RaisePeak(std::uint32_t peak, std::uint32_t value) {
     return value != NoReading && value > peak ? value : peak;
 }
+
+bool TemporarySiblingPath(char* dest, std::size_t capacity, const char* path) {
+    static constexpr char Extension[] = "new";
+    constexpr std::size_t ExtensionLength = sizeof Extension - 1;
+    std::size_t length = std::strlen(path);
+    if (length < ExtensionLength || length >= capacity)
+        return false;
+    std::memcpy(dest, path, length - ExtensionLength);
+    std::memcpy(dest + length - ExtensionLength, Extension, sizeof Extension);
+    return true;
+}

@@ -1,6 +1,7 @@
 // The rules of the temperature histories: advancing, counting, clearing and the peak.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/monitor_types.h"
@@ -26,3 +27,8 @@ inline constexpr int SamplesWorthAsking = 3;
 
 // Raises peak to value when value is a reading above it.
 std::uint32_t RaisePeak(std::uint32_t peak, std::uint32_t value);
+
+// The name a new history file is written under before it replaces path: path with its last
+// three characters replaced by "new" ("Kelvane.dat" becomes "Kelvane.new"), as long as path, so
+// it fits wherever path fits. False when path is shorter than that or dest cannot hold it.
+bool TemporarySiblingPath(char* dest, std::size_t capacity, const char* path);

@@ -20,7 +20,7 @@ void ReadGpu(int gpu, TickReadings& readings) {
 void ShowAlert(HWND dialog) {
     if (Monitor.HiddenToTray) {
         ShowWindow(dialog, SW_SHOW);
-        Monitor.HiddenToTray = false;
+        Monitor.HiddenToTray = 0;
     }
     SetForegroundWindow(dialog);
     char text[MessageCapacity];

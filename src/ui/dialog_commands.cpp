@@ -24,9 +24,9 @@ void SettleApplyButton(HWND dialog) {
     HWND apply = GetDlgItem(dialog, IDC_APPLY);
     if (apply == nullptr || !IsWindowEnabled(apply))
         return;
-    if (GetFocus() == apply)
-        PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)),
-                     TRUE);
+    HWND ok = GetDlgItem(dialog, IDOK);
+    if (GetFocus() == apply && ok != nullptr)
+        PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);
     EnableWindow(apply, FALSE);
 }
 
@@ -89,7 +89,7 @@ void ApplyPendingChanges(HWND dialog, WORD command) {
     ApplyThreshold(dialog);
     if (command == IDOK) {
         ShowWindow(dialog, SW_HIDE);
-        Monitor.HiddenToTray = true;
+        Monitor.HiddenToTray = 1;
     }
 }
 
@@ -119,7 +119,7 @@ void ChooseIconFont(HWND dialog) {
 
 void SaveNow() {
     WriteChangedShowDetails();
-    Monitor.ShowDetails = Monitor.DetailsShown;
+    Monitor.ShowDetails = Monitor.DetailsShown != 0;
     if (SaveHistoryFile())
         MessageBeep(MB_ICONASTERISK);
 }
@@ -128,7 +128,7 @@ void OpenDisplaySettings(HWND dialog) {
     HINSTANCE result = ShellExecuteA(dialog, nullptr, "desk.cpl", nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<UINT_PTR>(result) > 32) {
         ShowWindow(dialog, SW_HIDE);
-        Monitor.HiddenToTray = true;
+        Monitor.HiddenToTray = 1;
     }
 }
 
@@ -136,10 +136,10 @@ void ShowHelp(HWND dialog, const HELPINFO* help) {
     // Only one help box at a time: F1 inside a box reaches this dialog again.
     if (Monitor.HelpBoxOpen)
         return;
-    Monitor.HelpBoxOpen = true;
+    Monitor.HelpBoxOpen = 1;
     if (help != nullptr && help->iCtrlId == IDC_GRAPH)
         ShowGpuInfo(dialog);
     else
         MessageBoxA(dialog, AboutText, AppTitle, MB_ICONINFORMATION);
-    Monitor.HelpBoxOpen = false;
+    Monitor.HelpBoxOpen = 0;
 }

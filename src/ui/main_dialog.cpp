@@ -46,8 +46,8 @@ void InitThresholdBox(HWND dialog) {
 void InitMainDialog(HWND dialog) {
     LoadHistoryFile();
     if (Monitor.RunHidden)
-        Monitor.HiddenToTray = true;
-    Monitor.DetailsShown = Monitor.ShowDetails;
+        Monitor.HiddenToTray = 1;
+    Monitor.DetailsShown = Monitor.ShowDetails ? 1 : 0;
     SetWindowTextA(dialog, AppTitle);
     SnapGraphSize(dialog);
     InitIntervalTrackbar(dialog);
@@ -99,7 +99,7 @@ void OnCommand(HWND dialog, WORD command, WORD notification) {
         CloseMonitor(dialog);
         break;
     case IDC_GRAPH:
-        Monitor.DetailsShown = !Monitor.DetailsShown;
+        Monitor.DetailsShown ^= 1;
         RepaintGraph(dialog);
         break;
     case IDC_ICONFONT:
@@ -141,8 +141,8 @@ void EnableApply(HWND dialog) {
 }
 
 void WriteChangedShowDetails() {
-    if (Monitor.DetailsShown != Monitor.ShowDetails)
-        WriteShowDetails(Monitor.DetailsShown);
+    if ((Monitor.DetailsShown != 0) != Monitor.ShowDetails)
+        WriteShowDetails(Monitor.DetailsShown != 0);
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -67,7 +67,7 @@ void AddTrayIcons(HWND dialog) {
     }
     if (!added && Monitor.HiddenToTray) {
         ShowWindow(dialog, SW_SHOWNORMAL);
-        Monitor.HiddenToTray = false;
+        Monitor.HiddenToTray = 0;
     }
 }
 
@@ -122,7 +122,7 @@ void OnTrayNotify(HWND dialog, WPARAM wParam, LPARAM lParam) {
         return;
     if (Monitor.HiddenToTray) {
         ShowWindow(dialog, SW_SHOW);
-        Monitor.HiddenToTray = false;
+        Monitor.HiddenToTray = 0;
     }
     SetForegroundWindow(dialog);
 }

@@ -48,14 +48,6 @@ std::string SteppingScenario() {
 
 constexpr char QuietSettings[] = "[Settings]\r\nRunHidden=1\r\nAlertThreshold=4294967295\r\n";
 
-std::string HistoryTempPath() {
-    return HistoryFilePath() + ".new";
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The histories a round could have saved: the one it loaded, moved on by each of its samples
 // in turn (the first reading of each GPU is start-up's, not a sample).
 std::vector<HistoryBytes> PossibleSaves(const HistoryBytes& loaded) {
@@ -202,7 +194,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
         bool exists = false;
         const HistoryBytes file = ReadFileBytes(HistoryFilePath(), &exists);
         ASSERT_TRUE(exists) << "the kill left no history file";
-        temporaryLeft += FileExists(HistoryTempPath()) ? 1 : 0;
+        temporaryLeft += FileExists(HistoryTempFilePath()) ? 1 : 0;
         if (file == previous) {
             ++keptPrevious;
             continue;
@@ -228,7 +220,7 @@ TEST_F(CrashSafetyTest, HistoryFileIsAlwaysWholeAfterAKillWhileSaving) {
     const std::vector<HistoryBytes> expected = PossibleSaves(previous);
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(SameHistory(ReadFileBytes(HistoryFilePath()), expected.back()));
-    EXPECT_FALSE(FileExists(HistoryTempPath()));
+    EXPECT_FALSE(FileExists(HistoryTempFilePath()));
 }
 
 } // namespace

@@ -72,10 +72,6 @@ std::string ScenarioWithGpus(int gpus) {
            GpuScenario(1, Gpu1Name, Gpu1Core, 90) + GpuScenario(2, Gpu2Name, Gpu2Core, 90);
 }
 
-bool HistoryFileExists() {
-    return GetFileAttributesA(HistoryFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool ApplyEnabled(HWND dialog) {
     return IsWindowEnabled(GetDlgItem(dialog, ApplyId)) != FALSE;
 }
@@ -341,7 +337,7 @@ TEST_F(DialogTest, EscAndOkApplyPendingChangesAndHideWhileTheProgramRuns) {
         << ReadSetting("Interval");
     EXPECT_FALSE(ApplyEnabled(dialog));
     ExpectNoBox(dialog);
-    EXPECT_FALSE(HistoryFileExists());
+    EXPECT_FALSE(FileExists(HistoryFilePath()));
     EXPECT_TRUE(IsRunning(First));
 
     // A click on the tray entry brings the window back; OK applies and hides again.
@@ -544,7 +540,7 @@ TEST_F(DialogTest, AcceptedIntervalChangeWritesIntervalAndKeepsOnlyTheNewestSamp
     EXPECT_TRUE(WaitUntil([] { return ReadSetting("Interval") == "28"; }))
         << ReadSetting("Interval");
     ExpectNoBox(dialog);
-    EXPECT_FALSE(HistoryFileExists());
+    EXPECT_FALSE(FileExists(HistoryFilePath()));
     CloseAndExpectExitZero(dialog);
 }
 
@@ -557,7 +553,7 @@ TEST_F(DialogTest, F2SavesTheHistoryAndShowDetailsOnlyWhenTheOverlayChanged) {
 
     // Overlay unchanged: the history only.
     ASSERT_TRUE(PostKey(dialog, VK_F2));
-    ASSERT_TRUE(WaitUntil([] { return HistoryFileExists(); }));
+    ASSERT_TRUE(WaitUntil([] { return FileExists(HistoryFilePath()); }));
     EXPECT_TRUE(HistoryFileHolds(HistoryImage({Gpu1Core})));
     ReadSetting("ShowDetails", &found);
     EXPECT_FALSE(found);
@@ -566,14 +562,14 @@ TEST_F(DialogTest, F2SavesTheHistoryAndShowDetailsOnlyWhenTheOverlayChanged) {
     ASSERT_TRUE(DeleteFileA(HistoryFilePath().c_str()));
     ASSERT_TRUE(PostKey(dialog, VK_F4));
     ASSERT_TRUE(PostKey(dialog, VK_F2));
-    ASSERT_TRUE(WaitUntil([] { return HistoryFileExists(); }));
+    ASSERT_TRUE(WaitUntil([] { return FileExists(HistoryFilePath()); }));
     EXPECT_EQ(ReadSetting("ShowDetails"), "1");
 
     // F2 made it the stored state: F2 again writes no ShowDetails.
     ASSERT_TRUE(RemoveSetting("ShowDetails"));
     ASSERT_TRUE(DeleteFileA(HistoryFilePath().c_str()));
     ASSERT_TRUE(PostKey(dialog, VK_F2));
-    ASSERT_TRUE(WaitUntil([] { return HistoryFileExists(); }));
+    ASSERT_TRUE(WaitUntil([] { return FileExists(HistoryFilePath()); }));
     ReadSetting("ShowDetails", &found);
     EXPECT_FALSE(found) << "F2 wrote an unchanged overlay state";
 
@@ -594,7 +590,7 @@ TEST_F(DialogTest, EndSessionWritesTheFilesWithoutClosingOnlyWhenTheSessionEnds)
 
     ASSERT_TRUE(PostToWindow(dialog, WM_ENDSESSION, FALSE));
     ASSERT_TRUE(RefreshAndWait(First, dialog));
-    EXPECT_FALSE(HistoryFileExists());
+    EXPECT_FALSE(FileExists(HistoryFilePath()));
     bool found = true;
     ReadSetting("ShowDetails", &found);
     EXPECT_FALSE(found);

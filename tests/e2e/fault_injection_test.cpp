@@ -119,14 +119,6 @@ std::vector<std::string> SortedTrayTooltips() {
     return tips;
 }
 
-std::string HistoryTempPath() {
-    return HistoryFilePath() + ".new";
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -647,7 +639,7 @@ TEST_F(FaultInjectionTest, ReadOnlyHistoryFileLoadsButIsNeverReplaced) {
     ASSERT_NO_FATAL_FAILURE(WaitForQueueDrained(dialog));
     EXPECT_TRUE(MessageBoxesOf(First).empty());
     EXPECT_TRUE(SameHistory(ReadFileBytes(HistoryFilePath()), pattern));
-    EXPECT_FALSE(FileExists(HistoryTempPath()));
+    EXPECT_FALSE(FileExists(HistoryTempFilePath()));
 
     // Once it may be written again, the next save holds what was loaded, moved on by the samples.
     ASSERT_TRUE(SetFileAttributesA(HistoryFilePath().c_str(), FILE_ATTRIBUTE_NORMAL));
@@ -686,7 +678,7 @@ TEST_F(FaultInjectionTest, LockedHistoryFileIsEitherKeptOrReplacedWhole) {
     EXPECT_TRUE(file == pattern || file == whole)
         << "neither the old file nor the new one: " << SameHistory(file, whole).message();
     std::printf("locked history file %s\n", file == pattern ? "kept" : "replaced whole");
-    EXPECT_FALSE(FileExists(HistoryTempPath()));
+    EXPECT_FALSE(FileExists(HistoryTempFilePath()));
 }
 
 TEST_F(FaultInjectionTest, HistoryFileThatIsAFolderIsLeftAlone) {
@@ -699,7 +691,7 @@ TEST_F(FaultInjectionTest, HistoryFileThatIsAFolderIsLeftAlone) {
     EXPECT_TRUE(TickAndCollectBoxes(dialog, 1).empty());
     CloseAndExpectExitZero(dialog);
     EXPECT_TRUE(IsFolder(HistoryFilePath()));
-    EXPECT_FALSE(FileExists(HistoryTempPath()));
+    EXPECT_FALSE(FileExists(HistoryTempFilePath()));
 }
 
 // Junk lines without a section header, a key or a comment sign.

@@ -175,6 +175,14 @@ std::string HistoryFilePath() {
     return DataFolderPath() + "\\Kelvane.dat";
 }
 
+std::string HistoryTempFilePath() {
+    return DataFolderPath() + "\\Kelvane.new";
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool RemoveDataFolder() {
     return RemoveFolderTree(DataFolderPath());
 }

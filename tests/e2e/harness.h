@@ -27,6 +27,11 @@ std::string KelvaneExePath();
 std::string DataFolderPath();
 std::string SettingsFilePath();
 std::string HistoryFilePath();
+// The name a new history file is written under before it replaces Kelvane.dat.
+std::string HistoryTempFilePath();
+
+// True when a file or folder exists at path.
+bool FileExists(const std::string& path);
 
 // Removes the data folder with everything in it (the "Ostrel-Tools" folder stays). True when
 // the folder no longer exists afterwards.

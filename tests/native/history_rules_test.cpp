@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/history_rules.h"
 
 namespace {
@@ -62,6 +64,22 @@ TEST(HistoryRules, KeepNewestClearsEverythingElse) {
     HistoryTrace empty = Trace({255, 71});
     KeepNewestSample(empty);
     EXPECT_EQ(empty, Trace({}));
+}
+
+// The new file's name must fit wherever the history's fits: a name one character longer would
+// make every save fail for a data folder near the path limit.
+TEST(HistoryRules, TemporaryNameIsAsLongAsTheHistoryPath) {
+    char name[260];
+    ASSERT_TRUE(TemporarySiblingPath(name, sizeof name, "C:\\Data\\Kelvane.dat"));
+    EXPECT_STREQ(name, "C:\\Data\\Kelvane.new");
+
+    std::string longest(259 - 11, 'f');
+    longest += "Kelvane.dat";
+    ASSERT_TRUE(TemporarySiblingPath(name, sizeof name, longest.c_str()));
+    EXPECT_EQ(std::string(name), longest.substr(0, 256) + "new");
+
+    EXPECT_FALSE(TemporarySiblingPath(name, sizeof name, "ab"));
+    EXPECT_FALSE(TemporarySiblingPath(name, 11, "Kelvane.dat"));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "app/startup_rules.h"
 
 namespace {
@@ -19,6 +22,24 @@ TEST(StartupRules, VendorCheck) {
     EXPECT_TRUE(AdapterIdPassesVendorCheck(""));
     EXPECT_FALSE(AdapterIdPassesVendorCheck("PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00"));
     EXPECT_FALSE(AdapterIdPassesVendorCheck("PCI\\ven_10de&DEV_1B80")); // case matters
+}
+
+// The settings and the history must never end up as one file: a folder too long for a name
+// leaves that path empty instead of cutting "Kelvane.ini" and "Kelvane.dat" to "Kelvane.".
+TEST(StartupRules, DataFilePathsAreWholeOrEmpty) {
+    char path[260];
+    std::string folder = "C:\\Users\\a\\AppData\\Roaming\\Ostrel-Tools\\Kelvane\\";
+    ASSERT_TRUE(DataFilePath(path, sizeof path, folder.c_str(), "Kelvane.dat"));
+    EXPECT_EQ(std::string(path), folder + "Kelvane.dat");
+
+    std::string deep(259 - 11, 'x'); // the longest folder that still takes an 11-character name
+    ASSERT_TRUE(DataFilePath(path, sizeof path, deep.c_str(), "Kelvane.ini"));
+    EXPECT_EQ(std::strlen(path), 259u);
+
+    deep += 'x';
+    std::memset(path, 'z', sizeof path);
+    EXPECT_FALSE(DataFilePath(path, sizeof path, deep.c_str(), "Kelvane.ini"));
+    EXPECT_STREQ(path, "");
 }
 
 } // namespace

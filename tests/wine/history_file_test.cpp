@@ -32,7 +32,7 @@ class HistoryFileTest : public testing::Test {
         SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path_.c_str());
         RemoveDirectoryA(path_.c_str());
-        DeleteFileA((path_ + ".new").c_str());
+        DeleteFileA(TemporaryPath().c_str());
         RemoveDirectoryA(folder_.c_str());
     }
 
@@ -46,9 +46,11 @@ class HistoryFileTest : public testing::Test {
         ASSERT_EQ(written, bytes.size());
     }
 
-    std::vector<unsigned char> ReadBytes() const {
+    std::vector<unsigned char> ReadBytes() const { return ReadFileBytes(path_); }
+
+    static std::vector<unsigned char> ReadFileBytes(const std::string& path) {
         std::vector<unsigned char> bytes;
-        HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return bytes;
@@ -60,8 +62,10 @@ class HistoryFileTest : public testing::Test {
         return bytes;
     }
 
+    std::string TemporaryPath() const { return folder_ + "\\Kelvane.new"; }
+
     bool TemporaryFileLeft() const {
-        return GetFileAttributesA((path_ + ".new").c_str()) != INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesA(TemporaryPath().c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
     static std::vector<unsigned char> Pattern(std::size_t size) {
@@ -259,6 +263,27 @@ TEST_F(HistoryResetTest, GermanQuestion) {
 TEST_F(HistoryFileTest, SaveIntoAMissingFolderFails) {
     CopyText(Monitor.HistoryPath, (folder_ + "\\missing\\Kelvane.dat").c_str());
     EXPECT_FALSE(SaveHistoryFile());
+}
+
+// A data folder at the path limit: the new file is written under a name as long as the
+// history's own, so saving works up to the longest history path there is.
+TEST_F(HistoryFileTest, SaveWorksAtThePathLimit) {
+    std::string deep = folder_ + "\\";
+    deep += std::string(MAX_PATH - 1 - deep.size() - 1 - 11, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    std::string longest = deep + "\\Kelvane.dat";
+    ASSERT_EQ(longest.size(), MAX_PATH - 1u);
+    CopyText(Monitor.HistoryPath, longest.c_str());
+    FillTraces(61, 62);
+
+    bool saved = SaveHistoryFile();
+    std::vector<unsigned char> bytes = ReadFileBytes(longest);
+    DeleteFileA(longest.c_str());
+    RemoveDirectoryA(deep.c_str());
+    ASSERT_TRUE(saved);
+    std::vector<unsigned char> expected(256, 61);
+    expected.resize(512, 62);
+    EXPECT_EQ(bytes, expected);
 }
 
 } // namespace

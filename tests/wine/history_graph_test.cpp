@@ -36,7 +36,7 @@ void ResetMonitor() {
     Monitor.Trace[0].fill(NoReadingByte);
     Monitor.Trace[1].fill(NoReadingByte);
     Monitor.DualGpu = false;
-    Monitor.DetailsShown = false;
+    Monitor.DetailsShown = 0;
     Monitor.Interval = 60;
     Monitor.PeakTemperature = 0;
     Monitor.AmbientTemperature = 0;
@@ -230,7 +230,7 @@ TEST_F(GraphCanvas, OverlayOnlyWithDetailsOrWhileHeld) {
     // No ambient or limit temperature: their labels are left out.
     EXPECT_EQ(topCentrePixels() + bottomCentrePixels(), 0);
 
-    Monitor.DetailsShown = true;
+    Monitor.DetailsShown = 1;
     Monitor.AmbientTemperature = 35;
     Monitor.LimitTemperature = 97;
     ASSERT_TRUE(Paint());
@@ -239,7 +239,7 @@ TEST_F(GraphCanvas, OverlayOnlyWithDetailsOrWhileHeld) {
     EXPECT_GT(bottomCentrePixels(), 10);
 
     // Every item action paints the same.
-    Monitor.DetailsShown = false;
+    Monitor.DetailsShown = 0;
     ASSERT_TRUE(Paint(ODS_FOCUS));
     EXPECT_EQ(labelPixels(), 0);
 }
@@ -255,7 +255,7 @@ TEST_F(GraphCanvas, OtherControlsAndMissingItemDrawNothing) {
 
 TEST_F(GraphCanvas, DeviceContextLeftAsFoundAndNothingLeaks) {
     Monitor.DualGpu = true;
-    Monitor.DetailsShown = true;
+    Monitor.DetailsShown = 1;
     Monitor.AmbientTemperature = 30;
     Monitor.LimitTemperature = 90;
     Monitor.Trace[0].fill(60);
@@ -313,7 +313,7 @@ TEST_F(GraphCanvas, GreyDisplayPaintsInTheMonochromeColumn) {
     Monitor.DualGpu = true;
     Monitor.Trace[0].fill(70);
     Monitor.Trace[1].fill(40);
-    Monitor.DetailsShown = true;
+    Monitor.DetailsShown = 1;
     ASSERT_TRUE(Paint());
     EXPECT_EQ(Grey(5, 0), 128);   // grid
     EXPECT_EQ(Grey(5, 2), 0);     // background

@@ -86,7 +86,7 @@ TEST_F(SampleTickTest, AlertShowsTheHiddenWindowThenOneBox) {
     StartWith("gpu1.core = 85 86 77 81\n", false);
     Monitor.AlertThreshold = 80;
     Monitor.AlertLatch = 0;
-    Monitor.HiddenToTray = true;
+    Monitor.HiddenToTray = 1;
     AddTrayIcons(window_);
 
     SampleTick(window_, true); // 85: alert

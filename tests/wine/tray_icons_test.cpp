@@ -222,7 +222,7 @@ TEST_F(TrayIconsTest, HiddenDialogIsShownWhenTheEntryCannotBeAdded) {
     // An entry with the same owner and id already exists, so the shell refuses the add.
     ASSERT_TRUE(TrayNotify(window, NIM_ADD, TRAY_ID_GPU1, nullptr, 0));
     Monitor.DualGpu = true;
-    Monitor.HiddenToTray = true;
+    Monitor.HiddenToTray = 1;
     AddTrayIcons(window);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(Monitor.HiddenToTray);
@@ -231,7 +231,7 @@ TEST_F(TrayIconsTest, HiddenDialogIsShownWhenTheEntryCannotBeAdded) {
 
 TEST_F(TrayIconsTest, HiddenDialogStaysHiddenWhenTheEntriesAreAdded) {
     Monitor.DualGpu = true;
-    Monitor.HiddenToTray = true;
+    Monitor.HiddenToTray = 1;
     AddTrayIcons(window);
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(Monitor.HiddenToTray);
@@ -261,14 +261,14 @@ TEST_F(TrayIconsTest, OnlyButtonPressesOnTheEntriesShowTheDialog) {
         SCOPED_TRACE(testing::Message() << "id " << c.Id << ", mouse 0x" << std::hex << c.Mouse);
         if (IsWindowVisible(window))
             ShowWindow(window, SW_HIDE);
-        Monitor.HiddenToTray = true;
+        Monitor.HiddenToTray = 1;
         OnTrayNotify(window, c.Id, c.Mouse);
         EXPECT_EQ(IsWindowVisible(window) != FALSE, c.Shows);
-        EXPECT_EQ(Monitor.HiddenToTray, !c.Shows);
+        EXPECT_EQ(Monitor.HiddenToTray != 0, !c.Shows);
     }
     // A hidden window that the program did not hide to the tray stays as it is.
     ShowWindow(window, SW_HIDE);
-    Monitor.HiddenToTray = false;
+    Monitor.HiddenToTray = 0;
     OnTrayNotify(window, TRAY_ID_GPU1, WM_LBUTTONDOWN);
     EXPECT_FALSE(IsWindowVisible(window));
 }
