@@ -2,6 +2,7 @@
 
 #include "support/sim_scenario.h"
 #include "support/window_text.h"
+#include "support/top_down_bitmap.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -589,13 +590,7 @@ bool CaptureScreen(const RECT& area, ScreenImage* image) {
         return false;
     }
     bool copied = false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

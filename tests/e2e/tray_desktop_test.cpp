@@ -11,6 +11,7 @@
 #include "e2e_fixture.h"
 #include "sampling_support.h"
 #include "support/tray_host.h"
+#include "support/top_down_bitmap.h"
 
 namespace {
 
@@ -38,13 +39,7 @@ ScreenImage ExpectedIcon(unsigned t, COLORREF background) {
     const int width = GetSystemMetrics(SM_CXSMICON);
     const int height = GetSystemMetrics(SM_CYSMICON);
     ScreenImage image;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

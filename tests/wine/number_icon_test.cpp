@@ -12,6 +12,7 @@
 #include "core/gpu_monitor.h"
 #include "support/program_files.h"
 #include "ui/number_icon.h"
+#include "support/top_down_bitmap.h"
 
 namespace {
 
@@ -31,13 +32,7 @@ void UseIconFont(const char* face, LONG height, LONG weight) {
 // One bitmap's pixels as 0x00RRGGBB, top row first.
 std::vector<std::uint32_t> ReadPixels(HBITMAP bitmap, int width, int height) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     HDC screen = GetDC(nullptr);
     int lines = GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
