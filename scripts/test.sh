@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of Kelvane on a Debian machine: installs what is missing, builds the native
 # rules (with sanitizers) and the Windows program (cross-compiled), and runs all suites, the
-# Windows ones under Wine on a private X display. Exits nonzero when anything fails.
+# Windows ones under Wine on a private X display. Exits nonzero when anything fails. Arguments
+# go to ctest, for example `-R dialog` to run only the tests whose names contain "dialog".
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$KELVANE_ROOT" || exit 1
@@ -30,7 +31,7 @@ WINEPREFIX="$prefix" WINEDEBUG=-all "$(find_wine)" build/windows/bin/desktop_kee
     >/dev/null 2>&1 &
 
 echo "== native rules (ASan, UBSan)"
-ctest --preset native -j"$(nproc)" || status=1
+ctest --preset native -j"$(nproc)" "$@" || status=1
 echo "== Windows program under Wine"
-ctest --preset windows-cross -j"$(nproc)" || status=1
+ctest --preset windows-cross -j"$(nproc)" "$@" || status=1
 exit $status

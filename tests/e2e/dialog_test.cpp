@@ -36,7 +36,6 @@ constexpr UINT KeyF1Message = 0x004D;
 
 constexpr unsigned Gpu2Core = 60;
 
-const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> OkCancel = {IDOK, IDCANCEL};
 
 const char ResetQuestion[] =
@@ -282,16 +281,7 @@ class DialogTest : public KelvaneEndToEnd {
 
     // Waits for a message box of the program and expects its texts and buttons.
     HWND ExpectBox(const std::string& text, const std::vector<int>& buttons) {
-        HWND box = WaitForMessageBox(First);
-        if (!box) {
-            ADD_FAILURE() << "no box with \"" << text << "\"";
-            return nullptr;
-        }
-        const MessageBoxView view = ReadMessageBox(box);
-        EXPECT_EQ(view.Caption, "Kelvane");
-        EXPECT_EQ(view.Text, text);
-        EXPECT_EQ(view.Buttons, buttons);
-        return box;
+        return ExpectMessageBox("Kelvane", text, buttons);
     }
 
     // Waits for the about box and expects it to be the only box.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "harness.h"
 #include "support/sim_scenario.h"
@@ -26,6 +27,9 @@ inline std::string GpuScenario(int gpu, const char* name, unsigned core, unsigne
            "thermal.status = 0\n" + prefix + "sensors = 1\n" + prefix + "sensor1 = 1 " +
            std::to_string(core) + " " + std::to_string(limit) + "\n";
 }
+
+// The buttons of a box that only informs.
+inline const std::vector<int> OkOnly = {IDOK};
 
 inline constexpr char Gpu1Name[] = "NVIDIA GeForce GTX 1080";
 inline constexpr char Gpu2Name[] = "NVIDIA GeForce GTX 1070";
@@ -86,6 +90,22 @@ class KelvaneEndToEnd : public testing::Test {
             return nullptr;
         }
         return dialog;
+    }
+
+    // Waits for a message box of the first instance (other than `except`) and expects its
+    // caption, text and buttons. Returns the box, nullptr after a failed expectation.
+    HWND ExpectMessageBox(const std::string& caption, const std::string& text,
+                          const std::vector<int>& buttons, HWND except = nullptr) {
+        HWND box = WaitForMessageBox(First, except);
+        if (!box) {
+            ADD_FAILURE() << "no box with \"" << text << "\"";
+            return nullptr;
+        }
+        const MessageBoxView view = ReadMessageBox(box);
+        EXPECT_EQ(view.Caption, caption);
+        EXPECT_EQ(view.Text, text);
+        EXPECT_EQ(view.Buttons, buttons);
+        return box;
     }
 
     // Closes the first instance with WM_CLOSE and expects a normal end with exit code 0.

@@ -22,8 +22,6 @@
 
 namespace {
 
-const std::vector<int> OkOnly = {IDOK};
-
 constexpr char SimulatedFailureText[] = "Simulated driver failure";
 constexpr char DriverVersionLine[] = "\r\nDriver version: 531.12";
 constexpr char AlertText[] =
@@ -572,12 +570,8 @@ TEST_F(FaultInjectionTest, GpuCountFlappingOverDisplayChanges) {
         ASSERT_TRUE(
             WaitUntil([&] { return CountSimCalls("NvAPI_GetPhysicalGPUsFromDisplay") > queries; }));
         if (step.Gpus < 0) {
-            HWND box = WaitForMessageBox(First);
+            HWND box = ExpectMessageBox(Gpu1Name, SimulatedFailureText, OkOnly);
             ASSERT_NE(box, nullptr) << "no warning for the failed query";
-            const MessageBoxView view = ReadMessageBox(box);
-            EXPECT_EQ(view.Caption, Gpu1Name);
-            EXPECT_EQ(view.Text, SimulatedFailureText);
-            EXPECT_EQ(view.Buttons, OkOnly);
             ASSERT_TRUE(AnswerMessageBox(box, IDOK));
         }
         // The display change posts one sample.

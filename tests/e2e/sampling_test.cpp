@@ -23,8 +23,6 @@ constexpr WPARAM PowerResumeSuspend = 7;      // PBT_APMRESUMESUSPEND
 constexpr WPARAM PowerResumeAutomatic = 0x12; // PBT_APMRESUMEAUTOMATIC
 constexpr WPARAM PowerSuspend = 4;            // PBT_APMSUSPEND
 
-const std::vector<int> OkOnly = {IDOK};
-
 constexpr char AlertText[] =
     "Warning: The GPU core temperature has reached the configured upper limit!";
 constexpr char GermanAlertText[] = "Warnung: Die GPU-Kerntemperatur hat den festgelegten H\xF6"
@@ -66,16 +64,10 @@ class SamplingTest : public KelvaneEndToEnd {
     // An alert box of this process: caption, text and buttons as the alert shows them, owned by
     // the main dialog.
     HWND WaitForAlert(HWND dialog, const char* text, HWND except = nullptr) {
-        HWND box = WaitForMessageBox(First, except);
-        if (!box) {
-            ADD_FAILURE() << "no alert box";
-            return nullptr;
+        HWND box = ExpectMessageBox("Kelvane", text, OkOnly, except);
+        if (box) {
+            EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
         }
-        const MessageBoxView view = ReadMessageBox(box);
-        EXPECT_EQ(view.Caption, "Kelvane");
-        EXPECT_EQ(view.Text, text);
-        EXPECT_EQ(view.Buttons, OkOnly);
-        EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
         return box;
     }
 };

@@ -13,7 +13,6 @@
 namespace {
 
 const std::vector<int> AbortRetryIgnore = {IDABORT, IDRETRY, IDIGNORE};
-const std::vector<int> OkOnly = {IDOK};
 
 // Handles the messages sent to this thread's windows while it waits for other processes.
 void PumpMessages() {
@@ -101,12 +100,8 @@ class StartupTest : public KelvaneEndToEnd {
                              const std::string& exePath = {}) {
         ASSERT_TRUE(StartKelvane(&First, {}, exePath));
         ASSERT_TRUE(AnswerVendorWarning(First));
-        HWND box = WaitForMessageBox(First);
+        HWND box = ExpectMessageBox(caption, text, OkOnly);
         ASSERT_NE(box, nullptr) << "no error box";
-        const MessageBoxView view = ReadMessageBox(box);
-        EXPECT_EQ(view.Caption, caption);
-        EXPECT_EQ(view.Text, text);
-        EXPECT_EQ(view.Buttons, OkOnly);
         ASSERT_TRUE(AnswerMessageBox(box, IDOK));
         ExpectExitZero(&First);
         EXPECT_FALSE(DataFolderExists());
@@ -295,12 +290,8 @@ TEST_F(StartupTest, FailingFirstReadingShowsTheDriverTextUnderTheGpuNameAndGoesO
         WriteSimScenario(ScenarioWith("gpu1.thermal.status = 0", "gpu1.thermal.status = -1 0")));
     ASSERT_TRUE(StartKelvane(&First));
     ASSERT_TRUE(AnswerVendorWarning(First));
-    HWND box = WaitForMessageBox(First);
+    HWND box = ExpectMessageBox(Gpu1Name, "Simulated driver failure", OkOnly);
     ASSERT_NE(box, nullptr) << "no error box for the first reading";
-    const MessageBoxView view = ReadMessageBox(box);
-    EXPECT_EQ(view.Caption, Gpu1Name);
-    EXPECT_EQ(view.Text, "Simulated driver failure");
-    EXPECT_EQ(view.Buttons, OkOnly);
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
 
     HWND dialog = WaitForMainDialog(First);
