@@ -8,14 +8,14 @@ namespace {
 
 constexpr char Section[] = "Settings";
 
-// The value as GetPrivateProfileIntA reads it: the number the text begins with as a 32-bit
-// pattern, 0 when it begins with none, the default when the key is missing.
 // Without a settings path (the data folder's path was too long for it) every key reads as its
 // default and nothing is written.
 bool SettingsFileKnown() {
     return Monitor.SettingsPath[0] != '\0';
 }
 
+// The value as GetPrivateProfileIntA reads it: the number the text begins with as a 32-bit
+// pattern, 0 when it begins with none, the default when the key is missing.
 std::uint32_t ReadNumber(const char* key, std::uint32_t fallback) {
     if (!SettingsFileKnown())
         return fallback;
