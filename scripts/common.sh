@@ -19,8 +19,16 @@ ensure_packages() {
         "${missing[@]}" >/dev/null
 }
 
-KELVANE_BUILD_PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
-    binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick)
+# What the Windows program alone needs to build; the tests and the demo need the rest.
+KELVANE_PROGRAM_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools
+    binutils-mingw-w64-x86-64)
+KELVANE_BUILD_PACKAGES=("${KELVANE_PROGRAM_PACKAGES[@]}" g++ googletest wine64 fonts-wine xvfb
+    xdotool imagemagick python3)
+
+# kelvane_version: the file version of the program's version block, as Windows shows it.
+kelvane_version() {
+    sed -n 's/^ *VALUE "FileVersion", "\([^"]*\)".*/\1/p' "$KELVANE_ROOT/res/kelvane.rc"
+}
 
 # find_wine: prints the path of Debian's wine64 loader, which is not on PATH.
 find_wine() {

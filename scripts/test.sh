@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test of Kelvane on a Debian machine: installs what is missing, builds the native
 # rules (with sanitizers) and the Windows program (cross-compiled), and runs all suites, the
-# Windows ones under Wine on a private X display. Exits nonzero when anything fails. Arguments
-# go to ctest, for example `-R dialog` to run only the tests whose names contain "dialog".
+# Windows ones under Wine on a private X display, then the release checks (scripts/release-checks.sh:
+# a build without GoogleTest, the package built twice with identical bytes). Exits nonzero when
+# anything fails. Arguments go to ctest, for example `-R dialog` to run only the tests whose names
+# contain "dialog"; with arguments the release checks are left out.
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$KELVANE_ROOT" || exit 1
@@ -34,4 +36,7 @@ echo "== native rules (ASan, UBSan)"
 ctest --preset native -j"$(nproc)" "$@" || status=1
 echo "== Windows program under Wine"
 ctest --preset windows-cross -j"$(nproc)" "$@" || status=1
+if [ $# -eq 0 ]; then
+    scripts/release-checks.sh || status=1
+fi
 exit $status

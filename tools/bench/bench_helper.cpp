@@ -42,6 +42,7 @@
 #include "sensors/gpu_discovery.h"
 #include "sensors/thermal_reading.h"
 #include "support/sim_scenario.h"
+#include "support/wine_guard.h"
 
 namespace {
 
@@ -461,6 +462,9 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The sessions clear Kelvane's data folder and end stray instances.
+    if (int refused = RefuseOutsideWine("kelvane_bench"))
+        return refused;
     if (argc == 7 && std::strcmp(argv[1], "session") == 0) {
         const int ticks = std::atoi(argv[4]);
         const int rounds = std::atoi(argv[5]);
