@@ -31,7 +31,9 @@ for arg in "$@"; do
 done
 
 ensure_packages "${KELVANE_BUILD_PACKAGES[@]}" || exit 1
-cmake --preset windows-cross >/dev/null && cmake --build --preset windows-cross || exit 1
+# Only what runs here: the program, the simulated driver and the launcher, not the test programs.
+cmake --preset windows-cross >/dev/null &&
+    cmake --build --preset windows-cross --target Kelvane nvapi64 kelvane_launcher || exit 1
 
 build="$KELVANE_ROOT/build/windows"
 export KELVANE_WINEPREFIX="$build/demo-prefix"

@@ -10,16 +10,52 @@
 // button does (so Kelvane saves its history), and waits until it has ended.
 //
 // The environment (NVAPI_SIM_SCENARIO and the like) passes to Kelvane unchanged.
-#include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "harness.h"
 
 namespace {
 
-void Say(const char* text) {
-    std::printf("kelvane_launcher: %s\n", text);
-    std::fflush(stdout);
+// The encoding of a pipe or file the output goes to: UTF-8 when the Unix locale Wine was started
+// in is a UTF-8 one (Wine passes LC_ALL, LC_CTYPE and LANG on), else the ANSI code page.
+UINT PipeCodePage() {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        char value[128] = "";
+        const DWORD length = GetEnvironmentVariableA(variable, value, sizeof value);
+        if (length == 0 || length >= sizeof value)
+            continue;
+        std::string locale = value;
+        for (char& c : locale)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool utf8 =
+            locale.find("utf-8") != std::string::npos || locale.find("utf8") != std::string::npos;
+        return utf8 ? CP_UTF8 : CP_ACP;
+    }
+    return CP_ACP;
+}
+
+// Prints one line. Kelvane's texts come in the ANSI code page (1252, "F\xFCr"); the terminal shows
+// them in its own encoding: Wine's console converts wide text itself, other outputs get it
+// converted here.
+void Say(const std::string& text) {
+    const std::string line = "kelvane_launcher: " + text + "\n";
+    std::wstring wide(line.size(), L'\0');
+    const int wideLength =
+        MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), wide.data(),
+                            static_cast<int>(wide.size()));
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
+        return;
+    }
+    std::string bytes(static_cast<std::size_t>(wideLength) * 4, '\0');
+    const int length = WideCharToMultiByte(PipeCodePage(), 0, wide.data(), wideLength, bytes.data(),
+                                           static_cast<int>(bytes.size()), nullptr, nullptr);
+    WriteFile(out, bytes.data(), static_cast<DWORD>(length), &written, nullptr);
 }
 
 // Windows of other processes are found only on this process's desktop.
@@ -53,7 +89,7 @@ int main(int argc, char** argv) {
 
     ChildProcess kelvane;
     if (!StartProgram(&kelvane, KelvaneExePath())) {
-        std::printf("kelvane_launcher: cannot start %s\n", KelvaneExePath().c_str());
+        Say("cannot start " + KelvaneExePath());
         return 1;
     }
 
@@ -61,15 +97,11 @@ int main(int argc, char** argv) {
     if (box) {
         const MessageBoxView view = ReadMessageBox(box);
         if (view.Text == VendorWarningText()) {
-            std::printf("kelvane_launcher: Kelvane warned \"%s\" (caption \"%s\"): Wine's display "
-                        "adapter is no NVIDIA one. Answered Ignore for you.\n",
-                        view.Text.c_str(), view.Caption.c_str());
-            std::fflush(stdout);
+            Say("Kelvane warned \"" + view.Text + "\" (caption \"" + view.Caption +
+                "\"): Wine's display adapter is no NVIDIA one. Answered Ignore for you.");
             AnswerMessageBox(box, IDIGNORE);
         } else {
-            std::printf("kelvane_launcher: Kelvane shows \"%s\"; left for you to answer.\n",
-                        view.Text.c_str());
-            std::fflush(stdout);
+            Say("Kelvane shows \"" + view.Text + "\"; left for you to answer.");
         }
     }
 
@@ -90,6 +122,6 @@ int main(int argc, char** argv) {
     DWORD exitCode = 0;
     WaitForExit(&kelvane, &exitCode, INFINITE);
     StopProcess(&kelvane);
-    std::printf("kelvane_launcher: Kelvane ended with exit code %lu.\n", exitCode);
+    Say("Kelvane ended with exit code " + std::to_string(exitCode) + ".");
     return static_cast<int>(exitCode);
 }
