@@ -154,6 +154,11 @@ int CountHandlesOf(DWORD processId) {
 
 ChildMeasure Measure(const ChildProcess& child) {
     ChildMeasure measure;
+    // The GDI table is read before the memory is measured: reading pages of another process
+    // that it never touched can make them resident in it (here the whole 1.5 MB table became
+    // part of the program's anonymous memory at the first reading), which is no growth of the
+    // program's own.
+    measure.GdiObjects = CountGdiObjectsOf(child.Process);
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (K32GetProcessMemoryInfo(child.Process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
@@ -162,7 +167,6 @@ ChildMeasure Measure(const ChildProcess& child) {
         measure.PrivateBytes = memory.PagefileUsage;
         measure.WorkingSet = memory.WorkingSetSize;
     }
-    measure.GdiObjects = CountGdiObjectsOf(child.Process);
     measure.Windows = CountWindowsOf(child.ProcessId);
     measure.Handles = CountHandlesOf(child.ProcessId);
     return measure;
