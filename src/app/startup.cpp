@@ -157,7 +157,7 @@ void ResolveDataFolder() {
     wchar_t appData[MAX_PATH] = L"";
     if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
         AppendDataFolders(folder);
-    } else if (ExactAnsiPath(appData, folder, sizeof folder)) {
+    } else if (ExactAnsiPath(appData, folder, MAX_PATH)) {
         PathAddBackslashA(folder);
         AppendDataFolders(folder);
     } else {
