@@ -26,12 +26,50 @@ void FindPrimaryAdapter(DISPLAY_DEVICEA& device) {
     }
 }
 
-// Appends one folder to path, creates it when missing and ends the path with a backslash.
-void AppendDataFolder(char* path, const char* folder) {
-    PathAppendA(path, folder);
-    if (!PathIsDirectoryA(path))
-        CreateDirectoryA(path, nullptr);
-    PathAddBackslashA(path);
+// The family folder and the program's folder inside the application-data folder.
+constexpr const char* DataSubfolders[] = {"Ostrel-Tools", "Kelvane"};
+
+// Appends each data subfolder to path, creates it when missing and ends the path with a
+// backslash.
+void AppendDataFolders(char* path) {
+    for (const char* folder : DataSubfolders) {
+        PathAppendA(path, folder);
+        if (!PathIsDirectoryA(path))
+            CreateDirectoryA(path, nullptr);
+        PathAddBackslashA(path);
+    }
+}
+
+// The ANSI form of a wide path, only when it names the same file: no character was replaced by
+// a look-alike or a default character. A UTF-8 ANSI code page spells every path (and takes
+// neither the best-fit flag nor the default-character report).
+bool ExactAnsiPath(const wchar_t* wide, char* ansi, int capacity) {
+    if (GetACP() == CP_UTF8)
+        return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, ansi, capacity, nullptr,
+                                   nullptr) > 0;
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, capacity,
+                                     nullptr, &usedDefault);
+    return length > 0 && !usedDefault;
+}
+
+// For an application-data folder the ANSI code page cannot spell: creates the data subfolders
+// by their wide names and gives the short (8.3) form of the program's folder, ending with a
+// backslash, which the ANSI file functions reach. Empty when there is no exact ANSI form (short
+// names switched off on that volume) or the path does not fit.
+void ShortDataFolder(wchar_t* wideFolder, char* folder) {
+    folder[0] = '\0';
+    for (const char* name : DataSubfolders) {
+        if (!AppendWideFolder(wideFolder, MAX_PATH, name))
+            return;
+        if (!PathIsDirectoryW(wideFolder))
+            CreateDirectoryW(wideFolder, nullptr);
+    }
+    wchar_t shortFolder[MAX_PATH];
+    DWORD length = GetShortPathNameW(wideFolder, shortFolder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !ExactAnsiPath(shortFolder, folder, MAX_PATH) ||
+        PathAddBackslashA(folder) == nullptr)
+        folder[0] = '\0';
 }
 
 } // namespace
@@ -114,12 +152,19 @@ bool RegisterDialogClass() {
 }
 
 void ResolveDataFolder() {
+    // Without an application-data folder the files go to the root of the current drive.
     char folder[MAX_PATH] = "\\";
-    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, TRUE))
+    wchar_t appData[MAX_PATH] = L"";
+    if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
+        AppendDataFolders(folder);
+    } else if (ExactAnsiPath(appData, folder, MAX_PATH)) {
         PathAddBackslashA(folder);
-    AppendDataFolder(folder, "Ostrel-Tools");
-    AppendDataFolder(folder, "Kelvane");
-    // A path that would not fit stays empty: that file is then neither read nor written.
+        AppendDataFolders(folder);
+    } else {
+        ShortDataFolder(appData, folder);
+    }
+    // A path that would not fit, or no data folder at all, stays empty: that file is then
+    // neither read nor written.
     DataFilePath(Monitor.SettingsPath, sizeof Monitor.SettingsPath, folder, "Kelvane.ini");
     DataFilePath(Monitor.HistoryPath, sizeof Monitor.HistoryPath, folder, "Kelvane.dat");
 }

@@ -19,5 +19,6 @@ void LearnTemperatureLimit();
 // Registers the program's window class. False when that failed.
 bool RegisterDialogClass();
 
-// Creates the data folder when missing and builds SettingsPath and HistoryPath.
+// Creates the data folder when missing and builds SettingsPath and HistoryPath: through the
+// folder's short form when the ANSI code page cannot spell its long one, empty when neither can.
 void ResolveDataFolder();

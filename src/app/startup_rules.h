@@ -15,5 +15,12 @@ bool AdapterIdPassesVendorCheck(const char* deviceId);
 
 // Puts folder followed by name into dest (capacity bytes with the terminator). When the whole
 // name does not fit, dest is left empty rather than holding a cut name, which could name another
-// file (a cut "Kelvane.ini" and a cut "Kelvane.dat" are the same file); false then.
+// file (a cut "Kelvane.ini" and a cut "Kelvane.dat" are the same file); false then. An empty
+// folder means there is no data folder: dest is left empty too, never a name relative to the
+// current folder.
 bool DataFilePath(char* dest, std::size_t capacity, const char* folder, const char* name);
+
+// Appends a backslash unless path ends with one, then the ASCII name: path grows by one folder
+// (capacity wide characters with the terminator). False, and path unchanged, when the result
+// would not fit.
+bool AppendWideFolder(wchar_t* path, std::size_t capacity, const char* name);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "app/settings_file.h"
 #include "core/gpu_monitor.h"
@@ -125,7 +126,13 @@ void SaveNow() {
 }
 
 void OpenDisplaySettings(HWND dialog) {
-    HINSTANCE result = ShellExecuteA(dialog, nullptr, "desk.cpl", nullptr, nullptr, SW_SHOWNORMAL);
+    // The system's own panel by its full path: a bare name is looked for in the current folder
+    // first, where a planted file of that name would be run instead.
+    char panel[MAX_PATH];
+    UINT length = GetSystemDirectoryA(panel, sizeof panel);
+    if (length == 0 || length >= sizeof panel || !PathAppendA(panel, "desk.cpl"))
+        return;
+    HINSTANCE result = ShellExecuteA(dialog, nullptr, panel, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<UINT_PTR>(result) > 32) {
         ShowWindow(dialog, SW_HIDE);
         Monitor.HiddenToTray = 1;

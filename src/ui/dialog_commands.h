@@ -12,7 +12,7 @@ void ChooseIconFont(HWND dialog);
 // F2: the overlay setting when changed, then the history file, with a beep on success.
 void SaveNow();
 
-// F6: the display control panel; the window hides when it started.
+// F6: the display control panel of the system folder; the window hides when it started.
 void OpenDisplaySettings(HWND dialog);
 
 // F1 or the caption's help button: the GPU box for the graph, the about box elsewhere.

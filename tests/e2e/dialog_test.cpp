@@ -266,8 +266,8 @@ std::vector<std::string> SettingKeysInOrder() {
 class DialogTest : public KelvaneEndToEnd {
   protected:
     // Starts the program as on the first start: the window shows and RunHidden is written.
-    HWND StartShown(int gpus = 1) {
-        HWND dialog = StartToFirstSample(gpus);
+    HWND StartShown(int gpus = 1, const std::string& exePath = {}) {
+        HWND dialog = StartToFirstSample(gpus, {}, exePath);
         if (!dialog) {
             return nullptr;
         }
@@ -766,6 +766,32 @@ TEST_F(DialogTest, DisplaySettingsKeyHidesTheWindowOnlyWhenTheControlPanelStarts
     } else {
         EXPECT_TRUE(ProcessesStartedBy(First.ProcessId).empty())
             << "the control panel started but the window stayed";
+    }
+    CloseAndExpectExitZero(dialog);
+}
+
+TEST_F(DialogTest, DisplaySettingsKeyNeverRunsAPanelPlantedBesideTheProgram) {
+    // Windows opens a control-panel item by default; Wine's prefix has no default verb for it
+    // until it is told, and then a bare "desk.cpl" runs the one in the current folder.
+    RegistryValueOverride openByDefault(HKEY_CLASSES_ROOT, L"cplfile\\shell", L"", REG_SZ,
+                                        L"cplopen");
+    ASSERT_TRUE(openByDefault.Applied());
+    const std::string exe = KelvaneExePath();
+    const std::string copy = KelvaneCopyBesidePlantedFile(
+        "planted-panel", "desk.cpl",
+        ReadFileBytes(exe.substr(0, exe.rfind('\\')) + "\\planted_panel.dll"));
+    ASSERT_FALSE(copy.empty());
+    // Started in its own folder, which is then its current folder.
+    HWND dialog = StartShown(1, copy);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(PostKey(dialog, VK_F6));
+    ASSERT_TRUE(RefreshAndWait(First, dialog));
+    // Wine 8.0 has no display control panel in its system folder: nothing starts.
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "a control panel started";
+    EXPECT_FALSE(FileExists(copy.substr(0, copy.rfind('\\')) + "\\desk.cpl.ran"))
+        << "the planted panel ran";
+    for (DWORD panel : ProcessesStartedBy(First.ProcessId)) {
+        CloseStartedProcess(panel);
     }
     CloseAndExpectExitZero(dialog);
 }

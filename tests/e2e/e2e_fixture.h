@@ -67,11 +67,13 @@ class KelvaneEndToEnd : public testing::Test {
     // Starts the first instance, answers the vendor warning with Ignore and waits until the main
     // dialog exists and has taken its first sample (so initialisation and the show-or-hide
     // decision are over). Start-up reads each of the scenario's `gpus` (at most two) once, the
-    // first sample reads GPU 1 first. Returns the dialog, nullptr after a failed expectation.
-    HWND StartToFirstSample(int gpus = 1, const EnvironmentEntries& extra = {}) {
+    // first sample reads GPU 1 first. exePath names a copy of the program to start instead.
+    // Returns the dialog, nullptr after a failed expectation.
+    HWND StartToFirstSample(int gpus = 1, const EnvironmentEntries& extra = {},
+                            const std::string& exePath = {}) {
         StartSimCallLog();
-        if (!StartKelvane(&First, extra)) {
-            ADD_FAILURE() << "cannot start " << KelvaneExePath();
+        if (!StartKelvane(&First, extra, exePath)) {
+            ADD_FAILURE() << "cannot start " << (exePath.empty() ? KelvaneExePath() : exePath);
             return nullptr;
         }
         MessageBoxView warning;

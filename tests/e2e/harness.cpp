@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -18,16 +19,11 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string TestTempFolder() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = temp;
-    if (!folder.empty() && folder.back() != '\\') {
-        folder += '\\';
-    }
-    folder += "kelvane-e2e";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
+std::wstring Widen(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length - 1 : 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    return wide;
 }
 
 bool EnsureDataFolder() {
@@ -48,28 +44,6 @@ bool WriteWholeFile(const std::string& path, const void* data, std::size_t size)
     const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
     return ok && written == size;
-}
-
-bool RemoveFolderTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) {
-                continue;
-            }
-            const std::string path = folder + "\\" + entry.cFileName;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveFolderTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-    return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 // Name part of an environment entry "NAME=value"; entries such as "=C:=C:\" keep their leading
@@ -184,8 +158,44 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string TestTempFolder() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = temp;
+    if (!folder.empty() && folder.back() != '\\') {
+        folder += '\\';
+    }
+    folder += "kelvane-e2e";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// Wide, so that it also removes names the ANSI code page cannot spell.
+bool RemoveFolderTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::wcscmp(entry.cFileName, L".") == 0 ||
+                std::wcscmp(entry.cFileName, L"..") == 0) {
+                continue;
+            }
+            const std::wstring path = folder + L"\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveFolderTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 bool RemoveDataFolder() {
-    return RemoveFolderTree(DataFolderPath());
+    return RemoveFolderTree(Widen(DataFolderPath()));
 }
 
 bool DataFolderExists() {
@@ -215,8 +225,12 @@ bool WriteHistoryFile(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists) {
+    return ReadFileBytes(Widen(path), exists);
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path, bool* exists) {
     std::vector<std::uint8_t> bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (exists) {
@@ -304,12 +318,20 @@ std::string KelvaneCopyWithoutDriverLibrary() {
 }
 
 std::string KelvaneCopyBesidePlantedLibrary() {
-    const std::string folder = TestTempFolder() + "\\planted-library";
+    static const char notALibrary[] = "not a program library\r\n";
+    return KelvaneCopyBesidePlantedFile("planted-library", "nvapi64.dll",
+                                        {notALibrary, notALibrary + sizeof notALibrary - 1});
+}
+
+std::string KelvaneCopyBesidePlantedFile(const std::string& folderName,
+                                         const std::string& plantedName,
+                                         const std::vector<std::uint8_t>& bytes) {
+    const std::string folder = TestTempFolder() + "\\" + folderName;
+    RemoveFolderTree(Widen(folder));
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string copy = folder + "\\Kelvane.exe";
-    static const char notALibrary[] = "not a program library\r\n";
     if (!CopyFileA(KelvaneExePath().c_str(), copy.c_str(), FALSE) ||
-        !WriteWholeFile(folder + "\\nvapi64.dll", notALibrary, sizeof notALibrary - 1)) {
+        !WriteWholeFile(folder + "\\" + plantedName, bytes.data(), bytes.size())) {
         return {};
     }
     return copy;
@@ -575,6 +597,42 @@ bool RemoveSetting(const char* key) {
 std::string SettingsFileText() {
     const std::vector<std::uint8_t> bytes = ReadFileBytes(SettingsFilePath());
     return std::string(bytes.begin(), bytes.end());
+}
+
+// ---- Registry ----
+
+RegistryValueOverride::RegistryValueOverride(HKEY root, const wchar_t* keyPath, const wchar_t* name,
+                                             DWORD type, const std::wstring& text)
+    : Name(name) {
+    if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &Key, nullptr) != ERROR_SUCCESS) {
+        Key = nullptr;
+        return;
+    }
+    DWORD size = 0;
+    HadValue =
+        RegQueryValueExW(Key, Name.c_str(), nullptr, &OldType, nullptr, &size) == ERROR_SUCCESS;
+    OldData.resize(size);
+    if (HadValue && size > 0) {
+        HadValue = RegQueryValueExW(Key, Name.c_str(), nullptr, &OldType, OldData.data(), &size) ==
+                   ERROR_SUCCESS;
+    }
+    const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    Stored = RegSetValueExW(Key, Name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                            bytes) == ERROR_SUCCESS;
+}
+
+RegistryValueOverride::~RegistryValueOverride() {
+    if (!Key) {
+        return;
+    }
+    if (HadValue) {
+        RegSetValueExW(Key, Name.c_str(), 0, OldType, OldData.data(),
+                       static_cast<DWORD>(OldData.size()));
+    } else {
+        RegDeleteValueW(Key, Name.c_str());
+    }
+    RegCloseKey(Key);
 }
 
 // ---- Screen ----

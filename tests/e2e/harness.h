@@ -52,7 +52,9 @@ std::string ReadSetting(const char* key, bool* found = nullptr);
 bool WriteHistoryFile(const std::vector<std::uint8_t>& bytes);
 
 // The raw bytes of a file; exists is false (and the result empty) when it cannot be opened.
+// The wide form also reads files whose names the ANSI code page cannot spell.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, bool* exists = nullptr);
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path, bool* exists = nullptr);
 
 // ---- Simulated driver ----
 // The scenario and the call log are those of tests/support/sim_scenario.h (WriteSimScenario,
@@ -101,6 +103,17 @@ std::string KelvaneCopyWithoutDriverLibrary();
 // A copy of Kelvane.exe in a folder of its own, beside a file "nvapi64.dll" that is no program
 // library, as a planted library would lie there. Returns the copy's path, empty on failure.
 std::string KelvaneCopyBesidePlantedLibrary();
+
+// A copy of Kelvane.exe in the folder `folder` of the tests' temporary folder, made afresh,
+// beside a file `plantedName` holding these bytes. Returns the copy's path, empty on failure.
+std::string KelvaneCopyBesidePlantedFile(const std::string& folder, const std::string& plantedName,
+                                         const std::vector<std::uint8_t>& bytes);
+
+// The tests' temporary folder, without a trailing backslash; created when missing.
+std::string TestTempFolder();
+
+// Removes a folder with everything in it. True when it no longer exists afterwards.
+bool RemoveFolderTree(const std::wstring& folder);
 
 // True while the process runs.
 bool IsRunning(const ChildProcess& child);
@@ -248,6 +261,31 @@ bool CaptureScreen(const RECT& area, ScreenImage* image);
 // Writes the image as a PNG file (8-bit RGB, uncompressed deflate blocks). True when the whole
 // file was written.
 bool WritePngFile(const std::string& path, const ScreenImage& image);
+
+// ---- Registry ----
+
+// Sets one registry value while it lives, then puts back what was there before (the old type
+// and data, or no value), whichever way the test ends. An empty name is the key's default value.
+// Tests change only the throw-away Wine prefix's registry.
+class RegistryValueOverride {
+  public:
+    RegistryValueOverride(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
+                          const std::wstring& text);
+    ~RegistryValueOverride();
+    RegistryValueOverride(const RegistryValueOverride&) = delete;
+    RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;
+
+    // True when the new value was stored.
+    bool Applied() const { return Stored; }
+
+  private:
+    HKEY Key = nullptr;
+    std::wstring Name;
+    bool HadValue = false;
+    DWORD OldType = REG_NONE;
+    std::vector<BYTE> OldData;
+    bool Stored = false;
+};
 
 // Polls condition() until it holds or the time is up.
 template <typename Condition>

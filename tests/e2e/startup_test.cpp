@@ -351,6 +351,46 @@ TEST_F(StartupTest, CommandTwoClosesLikeWmClose) {
     EXPECT_TRUE(exists);
 }
 
+// ---- Data folder ----
+
+TEST_F(StartupTest, DataFolderTheAnsiCodePageCannotSpellKeepsSettingsAndHistory) {
+    // An application-data folder named with a Polish and a Chinese letter, as a user's name can
+    // make it; code page 1252 has neither.
+    wchar_t temp[MAX_PATH] = L"";
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring appData = std::wstring(temp) + L"kelvane-e2e-\u0141\u6587";
+    RemoveFolderTree(appData);
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr)) << "Wine needs a UTF-8 locale";
+    const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    RegistryValueOverride userFolder(HKEY_CURRENT_USER, (explorer + L"User Shell Folders").c_str(),
+                                     L"AppData", REG_EXPAND_SZ, appData);
+    RegistryValueOverride shellFolder(HKEY_CURRENT_USER, (explorer + L"Shell Folders").c_str(),
+                                      L"AppData", REG_SZ, appData);
+    ASSERT_TRUE(userFolder.Applied() && shellFolder.Applied());
+    const std::wstring dataFolder = appData + L"\\Ostrel-Tools\\Kelvane\\";
+
+    HWND dialog = StartToFirstSample();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(WaitForVisible(dialog, true));
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::vector<std::uint8_t> ini = ReadFileBytes(dataFolder + L"Kelvane.ini");
+        return std::string(ini.begin(), ini.end()).find("RunHidden=1") != std::string::npos;
+    })) << "RunHidden was not stored in the data folder";
+    CloseAndExpectExitZero(dialog);
+    const std::vector<std::uint8_t> firstRun =
+        AfterSamples(std::vector<std::uint8_t>(512, NoReadingByte), SingleGpuSamples(), Gpu1Core);
+
+    // The next start reads both files: it starts hidden and continues the history.
+    ASSERT_TRUE(WriteSimScenario(ScenarioWith("sensor1 = 1 50", "sensor1 = 1 60")));
+    dialog = StartToFirstSample();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    CloseAndExpectExitZero(dialog);
+    EXPECT_TRUE(SameHistory(ReadFileBytes(dataFolder + L"Kelvane.dat"),
+                            AfterSamples(firstRun, SingleGpuSamples(), 60)));
+    EXPECT_TRUE(RemoveFolderTree(appData));
+}
+
 // ---- German interface ----
 
 TEST_F(StartupGermanTest, GermanLanguageStartsWithTheGermanWarningAndDialog) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "app/startup_rules.h"
@@ -40,6 +41,26 @@ TEST(StartupRules, DataFilePathsAreWholeOrEmpty) {
     std::memset(path, 'z', sizeof path);
     EXPECT_FALSE(DataFilePath(path, sizeof path, deep.c_str(), "Kelvane.ini"));
     EXPECT_STREQ(path, "");
+
+    // No data folder: never a bare name, which would be read and written in the current folder.
+    std::memset(path, 'z', sizeof path);
+    EXPECT_FALSE(DataFilePath(path, sizeof path, "", "Kelvane.ini"));
+    EXPECT_STREQ(path, "");
+}
+
+TEST(StartupRules, WideDataFolderGrowsByWholeFoldersOnly) {
+    wchar_t path[24] = L"C:\\Users\\\u0141\u6587";
+    ASSERT_TRUE(AppendWideFolder(path, 24, "Ostrel"));
+    EXPECT_EQ(std::wstring(path), L"C:\\Users\\\u0141\u6587\\Ostrel");
+    wchar_t root[24] = L"C:\\";
+    ASSERT_TRUE(AppendWideFolder(root, 24, "Kelvane")); // no second backslash
+    EXPECT_EQ(std::wstring(root), L"C:\\Kelvane");
+
+    // 18 characters now: one more folder of up to four letters fits a 24-character buffer.
+    EXPECT_FALSE(AppendWideFolder(path, 24, "Kelva"));
+    EXPECT_EQ(std::wstring(path), L"C:\\Users\\\u0141\u6587\\Ostrel");
+    EXPECT_TRUE(AppendWideFolder(path, 24, "Kelv"));
+    EXPECT_EQ(std::wcslen(path), 23u);
 }
 
 } // namespace

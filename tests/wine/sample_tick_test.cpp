@@ -82,6 +82,33 @@ TEST_F(SampleTickTest, ChangingTemperaturesLeaveNoObjectBehind) {
     EXPECT_TRUE(CapturedMessageBoxes().empty());
 }
 
+TEST_F(SampleTickTest, UnchangedTemperatureKeepsItsIconWhileTheOtherGpuChanges) {
+    // One GPU reads a new value at every tick, the other always the same: only the changing
+    // GPU's icon is rendered again; the steady one costs no GDI work and no tray update.
+    struct Case {
+        const char* Cores;
+        int SteadyGpu; // index into GpuIcon
+    };
+    const Case cases[] = {
+        {"gpu1.core = 40 41\ngpu1.core.cycle = 1\ngpu2.core = 60\n", 1},
+        {"gpu1.core = 40\ngpu2.core = 60 61\ngpu2.core.cycle = 1\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Cores);
+        StartWith(std::string("gpus = 2\n") + c.Cores, true);
+        Monitor.AlertThreshold = NoReading;
+        AddTrayIcons(window_);
+        SampleTick(window_, true); // the first readings replace both "?" icons
+        const HICON steadyIcon = Monitor.GpuIcon[c.SteadyGpu];
+        const HICON changingIcon = Monitor.GpuIcon[1 - c.SteadyGpu];
+        for (int i = 0; i < 4; ++i)
+            SampleTick(window_, i % 2 == 0);
+        EXPECT_EQ(Monitor.GpuIcon[c.SteadyGpu], steadyIcon);
+        EXPECT_NE(Monitor.GpuIcon[1 - c.SteadyGpu], changingIcon); // the check can see a change
+        RemoveTrayIcons(window_);
+    }
+}
+
 TEST_F(SampleTickTest, AlertShowsTheHiddenWindowThenOneBox) {
     StartWith("gpu1.core = 85 86 77 81\n", false);
     Monitor.AlertThreshold = 80;
