@@ -18,6 +18,7 @@ GpuMonitor Monitor = {
     .DriverVersionText = {},
     .GpuName = "Kelvane",
     .AlertLatch = 0,
+    .AlertBoxOpen = 0,
     .AmbientTemperature = 0,
     .LimitTemperature = 0,
     .Trace = {},

@@ -30,8 +30,9 @@ struct GpuMonitor {
     char DriverVersionText[64];
     char GpuName[NameCapacity];
 
-    // Sampling.
+    // Sampling. AlertBoxOpen is 1 while the alert box waits for its answer.
     std::uint32_t AlertLatch;
+    std::uint32_t AlertBoxOpen;
     std::uint32_t AmbientTemperature;
     std::uint32_t LimitTemperature;
 

@@ -16,8 +16,13 @@ void ReadGpu(int gpu, TickReadings& readings) {
     readings.Status[gpu] = ReadGpuThermal(Monitor.GpuHandles[gpu], readings.Reading[gpu]);
 }
 
-// Brings the window up, then shows the one warning box.
+// Brings the window up, then shows the one warning box. Ticks go on inside the box's message
+// loop, and a temperature that re-arms the latch and returns would otherwise open a box inside
+// the box, again and again, until the stack runs out.
 void ShowAlert(HWND dialog) {
+    if (Monitor.AlertBoxOpen)
+        return;
+    Monitor.AlertBoxOpen = 1;
     if (Monitor.HiddenToTray) {
         ShowWindow(dialog, SW_SHOW);
         Monitor.HiddenToTray = 0;
@@ -26,6 +31,7 @@ void ShowAlert(HWND dialog) {
     char text[MessageCapacity];
     LoadLocalizedString(IDS_ALERT, text);
     MessageBoxA(dialog, text, AppTitle, MB_ICONERROR | MB_SETFOREGROUND);
+    Monitor.AlertBoxOpen = 0;
 }
 
 } // namespace
@@ -51,7 +57,8 @@ void SampleTick(HWND dialog, bool advanceHistory) {
     if (IsWindowVisible(dialog))
         RepaintGraph(dialog);
 
-    // The latch is set before the box opens: ticks that arrive while it is open find it set.
+    // The latch is set before the box opens: ticks that arrive while it is open find it set. One
+    // that re-arms it and returns sets it again but finds the box still open (ShowAlert).
     AlertStep alert =
         ApplyAlertRule(values.CombinedCore, Monitor.AlertThreshold, Monitor.AlertLatch);
     Monitor.AlertLatch = alert.Latch;

@@ -133,13 +133,13 @@ TEST_F(SamplingTest, ResumeFromSuspendAddsOneSampleOtherPowerEventsNone) {
 
 // ---- Alert ----
 
-TEST_F(SamplingTest, AlertShowsTheHiddenWindowAndOneBoxUntilRearmed) {
+TEST_F(SamplingTest, AlertShowsTheHiddenWindowAndOneBoxAtATimeUntilRearmed) {
     // The driver's limit of 90 would be the default threshold; the settings say 70.
     ASSERT_TRUE(
         WriteSettingsFile(SettingsText({"Interval=60", "RunHidden=1", "AlertThreshold=70"})));
-    // Readings: start-up, first sample, then one per posted tick.
-    ASSERT_TRUE(WriteSimScenario(
-        OneGpuScenario(SteppingGpu(1, Gpu1Name, "60 60 71 70 68 72 69 67 69 69 70"))));
+    // Readings: start-up, first sample, then one per posted tick or refresh.
+    ASSERT_TRUE(WriteSimScenario(OneGpuScenario(
+        SteppingGpu(1, Gpu1Name, "60 60 71 70 68 72 69 67 69 69 70 67 71 67 71 67 71 71 67 70"))));
     HWND dialog = StartToFirstSample();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ReadControlText(dialog, 1005), "70");
@@ -172,7 +172,25 @@ TEST_F(SamplingTest, AlertShowsTheHiddenWindowAndOneBoxUntilRearmed) {
     HWND second = WaitForAlert(dialog, AlertText, first);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(Gpu1Readings(), StartupReadings + 10);
+
+    // While it is open, refreshes re-arm (67) and reach the threshold again (71) three times:
+    // the latch is set again each time, yet no box opens inside the open one.
+    for (int refresh = 0; refresh < 6; ++refresh) {
+        ASSERT_TRUE(PostCommand(dialog, RefreshCommand));
+    }
+    ASSERT_NO_FATAL_FAILURE(WaitForGpu1Readings(StartupReadings + 16));
+    ASSERT_EQ(MessageBoxesOf(First), 1);
     ASSERT_TRUE(AnswerMessageBox(second, IDOK));
+
+    // After the answer 71 finds the latch set; 67 re-arms and 70 opens the next box.
+    ASSERT_TRUE(PostCommand(dialog, RefreshCommand));
+    ASSERT_TRUE(PostCommand(dialog, RefreshCommand));
+    ASSERT_NO_FATAL_FAILURE(WaitForGpu1Readings(StartupReadings + 18));
+    ASSERT_EQ(MessageBoxesOf(First), 0);
+    ASSERT_TRUE(PostCommand(dialog, RefreshCommand));
+    HWND third = WaitForAlert(dialog, AlertText, second);
+    ASSERT_NE(third, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(third, IDOK));
     CloseAndExpectExitZero(dialog);
 }
 
