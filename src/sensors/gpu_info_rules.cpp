@@ -7,7 +7,7 @@
 void FormatDriverVersion(char* text, std::size_t capacity, std::uint32_t version) {
     CopyText(text, capacity, "");
     AppendUnsigned(text, capacity, version / 100);
-    AppendText(text, capacity, ".");
+    AppendText(text, capacity, version % 100 < 10 ? ".0" : ".");
     AppendUnsigned(text, capacity, version % 100);
 }
 

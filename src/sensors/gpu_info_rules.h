@@ -7,7 +7,8 @@
 // Driver version numbers above this one can tell the GPU's full name.
 inline constexpr std::uint32_t NewestDriverWithoutFullName = 9209;
 
-// "%u.%u" of version / 100 and version % 100, unpadded: 27505 gives "275.5".
+// "%u.%02u" of version / 100 and version % 100, as the driver's releases are named: 27505 gives
+// "275.05", 56603 gives "566.03".
 void FormatDriverVersion(char* text, std::size_t capacity, std::uint32_t version);
 
 // The information box: "GPU: " and the name ("?" for the default name), then, when a driver

@@ -69,11 +69,14 @@ std::string Version(std::uint32_t number) {
     return text;
 }
 
-TEST(DriverVersionText, RemainderIsNotPadded) {
-    EXPECT_EQ(Version(275 * 100 + 5), "275.5");
+TEST(DriverVersionText, RemainderHasTwoDigitsAsTheReleaseIsNamed) {
+    EXPECT_EQ(Version(275 * 100 + 5), "275.05");
     EXPECT_EQ(Version(260 * 100 + 21), "260.21");
+    EXPECT_EQ(Version(56603), "566.03");
     EXPECT_EQ(Version(9210), "92.10");
-    EXPECT_EQ(Version(9209), "92.9");
+    EXPECT_EQ(Version(9209), "92.09");
+    EXPECT_EQ(Version(53100), "531.00");
+    EXPECT_EQ(Version(7), "0.07");
     EXPECT_EQ(Version(0xFFFFFFFFu), "42949672.95");
 }
 
@@ -87,8 +90,8 @@ TEST(GpuInfoText, LinesInBothLanguages) {
     EXPECT_EQ(Info("Kelvane", "", false), "GPU: ?");
     EXPECT_EQ(Info("kelvane", "", false), "GPU: kelvane");
     EXPECT_EQ(Info("Kelvane X", "", false), "GPU: Kelvane X");
-    EXPECT_EQ(Info("GeForce 9", "275.5", false), "GPU: GeForce 9\r\nDriver version: 275.5");
-    EXPECT_EQ(Info("GeForce 9", "275.5", true), "GPU: GeForce 9\r\nTreiberversion: 275.5");
+    EXPECT_EQ(Info("GeForce 9", "275.05", false), "GPU: GeForce 9\r\nDriver version: 275.05");
+    EXPECT_EQ(Info("GeForce 9", "275.05", true), "GPU: GeForce 9\r\nTreiberversion: 275.05");
 }
 
 TEST(GpuInfoText, CutAt255Characters) {

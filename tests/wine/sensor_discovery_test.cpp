@@ -61,8 +61,8 @@ TEST_F(GpuDiscovery, DriverVersionDecidesTextAndNameQuery) {
     };
     const Case cases[] = {
         {"version = 9210\n", "92.10", true},
-        {"version = 9209\n", "92.9", false},
-        {"version = 27505\n", "275.5", true},
+        {"version = 9209\n", "92.09", false},
+        {"version = 27505\n", "275.05", true},
         {"version = 26021\n", "260.21", true},
         // No version, or none from a failing query: no text and no name.
         {"version = 0\n", "", false},
