@@ -29,15 +29,21 @@ void FindPrimaryAdapter(DISPLAY_DEVICEA& device) {
 // The family folder and the program's folder inside the application-data folder.
 constexpr const char* DataSubfolders[] = {"Ostrel-Tools", "Kelvane"};
 
-// Appends each data subfolder to path, creates it when missing and ends the path with a
-// backslash.
-void AppendDataFolders(char* path) {
+// Ends path with a backslash, then appends each data subfolder, creates it when missing and
+// ends the path with a backslash again. False when a step does not fit: the shell functions then
+// leave the buffer empty or unchanged, and the next folder would be relative to the current one.
+bool AppendDataFolders(char* path) {
+    if (PathAddBackslashA(path) == nullptr)
+        return false;
     for (const char* folder : DataSubfolders) {
-        PathAppendA(path, folder);
+        if (!PathAppendA(path, folder))
+            return false;
         if (!PathIsDirectoryA(path))
             CreateDirectoryA(path, nullptr);
-        PathAddBackslashA(path);
+        if (PathAddBackslashA(path) == nullptr)
+            return false;
     }
+    return true;
 }
 
 // The ANSI form of a wide path, only when it names the same file: no character was replaced by
@@ -155,13 +161,11 @@ void ResolveDataFolder() {
     // Without an application-data folder the files go to the root of the current drive.
     char folder[MAX_PATH] = "\\";
     wchar_t appData[MAX_PATH] = L"";
-    if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
-        AppendDataFolders(folder);
-    } else if (ExactAnsiPath(appData, folder, MAX_PATH)) {
-        PathAddBackslashA(folder);
-        AppendDataFolders(folder);
-    } else {
+    if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE) &&
+        !ExactAnsiPath(appData, folder, MAX_PATH)) {
         ShortDataFolder(appData, folder);
+    } else if (!AppendDataFolders(folder)) {
+        folder[0] = '\0';
     }
     // A path that would not fit, or no data folder at all, stays empty: that file is then
     // neither read nor written.

@@ -84,6 +84,33 @@ std::string TwoGpuScenario(unsigned gpu1Limit, unsigned gpu2Limit) {
            GpuScenario(1, Gpu1Name, Gpu1Core, gpu1Limit) + GpuScenario(2, Gpu2Name, 60, gpu2Limit);
 }
 
+// A new, empty folder that is the user's application-data folder, in both registry values that
+// name it, for as long as this lives.
+struct MovedAppData {
+    explicit MovedAppData(const std::wstring& folder)
+        : Folder(folder),
+          Created(RemoveFolderTree(folder) && CreateDirectoryW(folder.c_str(), nullptr)),
+          UserFolder(HKEY_CURRENT_USER, (ExplorerKey + L"User Shell Folders").c_str(), L"AppData",
+                     REG_EXPAND_SZ, folder),
+          ShellFolder(HKEY_CURRENT_USER, (ExplorerKey + L"Shell Folders").c_str(), L"AppData",
+                      REG_SZ, folder) {}
+    ~MovedAppData() { RemoveFolderTree(Folder); }
+    bool Ready() const { return Created && UserFolder.Applied() && ShellFolder.Applied(); }
+
+    static inline const std::wstring ExplorerKey =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    std::wstring Folder;
+    bool Created;
+    RegistryValueOverride UserFolder;
+    RegistryValueOverride ShellFolder;
+};
+
+std::wstring TempFolderPath() {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
 class StartupTest : public KelvaneEndToEnd {
   protected:
     // Expects the program to end with exit code 0 without showing anything more.
@@ -356,18 +383,9 @@ TEST_F(StartupTest, CommandTwoClosesLikeWmClose) {
 TEST_F(StartupTest, DataFolderTheAnsiCodePageCannotSpellKeepsSettingsAndHistory) {
     // An application-data folder named with a Polish and a Chinese letter, as a user's name can
     // make it; code page 1252 has neither.
-    wchar_t temp[MAX_PATH] = L"";
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    const std::wstring appData = std::wstring(temp) + L"kelvane-e2e-\u0141\u6587";
-    RemoveFolderTree(appData);
-    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr)) << "Wine needs a UTF-8 locale";
-    const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-    RegistryValueOverride userFolder(HKEY_CURRENT_USER, (explorer + L"User Shell Folders").c_str(),
-                                     L"AppData", REG_EXPAND_SZ, appData);
-    RegistryValueOverride shellFolder(HKEY_CURRENT_USER, (explorer + L"Shell Folders").c_str(),
-                                      L"AppData", REG_SZ, appData);
-    ASSERT_TRUE(userFolder.Applied() && shellFolder.Applied());
-    const std::wstring dataFolder = appData + L"\\Ostrel-Tools\\Kelvane\\";
+    const MovedAppData appData(TempFolderPath() + L"kelvane-e2e-\u0141\u6587");
+    ASSERT_TRUE(appData.Ready()) << "Wine needs a UTF-8 locale";
+    const std::wstring dataFolder = appData.Folder + L"\\Ostrel-Tools\\Kelvane\\";
 
     HWND dialog = StartToFirstSample();
     ASSERT_NE(dialog, nullptr);
@@ -388,7 +406,30 @@ TEST_F(StartupTest, DataFolderTheAnsiCodePageCannotSpellKeepsSettingsAndHistory)
     CloseAndExpectExitZero(dialog);
     EXPECT_TRUE(SameHistory(ReadFileBytes(dataFolder + L"Kelvane.dat"),
                             AfterSamples(firstRun, SingleGpuSamples(), 60)));
-    EXPECT_TRUE(RemoveFolderTree(appData));
+}
+
+TEST_F(StartupTest, DataFolderTooLongForItsSubfoldersLeavesTheFilesAloneAndWritesNothingElse) {
+    // The longest folder CreateDirectory makes: "Ostrel-Tools" no longer fits behind it.
+    std::wstring longest = TempFolderPath() + L"kelvane-e2e-long-";
+    longest.resize(247, L'x');
+    const MovedAppData appData(longest);
+    ASSERT_TRUE(appData.Ready());
+    // A copy in a folder of its own, which is its working folder, as when Explorer starts it.
+    const std::string exe = KelvaneCopyBesidePlantedFile("long-app-data", "readme.txt", {});
+    ASSERT_FALSE(exe.empty());
+    char windows[MAX_PATH] = "";
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+
+    HWND dialog = StartToFirstSample(1, {}, exe);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(WaitForVisible(dialog, true)) << "without settings every start is a first one";
+    CloseAndExpectExitZero(dialog);
+    for (const std::string& folder :
+         {exe.substr(0, exe.rfind('\\')), std::string(windows), std::string("C:")}) {
+        for (const char* name : {"Kelvane", "Kelvane.ini", "Kelvane.dat", "Ostrel-Tools"}) {
+            EXPECT_FALSE(FileExists(folder + "\\" + name)) << folder << "\\" << name;
+        }
+    }
 }
 
 // ---- German interface ----
