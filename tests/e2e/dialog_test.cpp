@@ -525,12 +525,20 @@ TEST_F(DialogTest, AcceptedIntervalChangeWritesIntervalAndKeepsOnlyTheNewestSamp
 
     // One sample is too few to ask; without a file the change does not create one.
     ASSERT_TRUE(DeleteFileA(HistoryFilePath().c_str()));
-    ASSERT_TRUE(MoveTrackbar(dialog, 28));
+    ASSERT_TRUE(MoveTrackbar(dialog, 60));
     ASSERT_TRUE(PostCommand(dialog, ApplyId));
-    EXPECT_TRUE(WaitUntil([] { return ReadSetting("Interval") == "28"; }))
+    EXPECT_TRUE(WaitUntil([] { return ReadSetting("Interval") == "60"; }))
         << ReadSetting("Interval");
     ExpectNoBox(dialog);
     EXPECT_FALSE(FileExists(HistoryFilePath()));
+
+    // From 60 to 4 seconds: the timer goes on at the new period. Two samples within the wait
+    // come only from it; the old period would give one at most, a stopped timer none.
+    ASSERT_TRUE(MoveTrackbar(dialog, 4));
+    ASSERT_TRUE(PostCommand(dialog, ApplyId));
+    ASSERT_TRUE(WaitUntil([] { return ReadSetting("Interval") == "4"; }));
+    EXPECT_TRUE(WaitForSimCalls(ThermalCall, CountSimCalls(ThermalCall) + 2, First.Process))
+        << "no samples every 4 seconds after the change";
     CloseAndExpectExitZero(dialog);
 }
 
