@@ -463,7 +463,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     // The sessions clear Kelvane's data folder and end stray instances.
-    if (int refused = RefuseOutsideWine("kelvane_bench"))
+    if (int refused = RefuseOutsideTestPrefix("kelvane_bench"))
         return refused;
     if (argc == 7 && std::strcmp(argv[1], "session") == 0) {
         const int ticks = std::atoi(argv[4]);
